@@ -1,0 +1,114 @@
+// Built-in linked lists in the RuntimeHeap.
+#include "runtime/core/linked_list.h"
+
+#include "runtime/core/heaps.h"
+#include "runtime/core/text.h"
+
+void CreateLinkedList(LinkedList* list, int32_t dataSize, const intptr_t* stringFields, int32_t typeCode) {
+  FreeLinkedList(list);
+  auto* info = (ListInfo*)RuntimeAlloc(sizeof(ListInfo));
+  list->info = info;
+  list->current = nullptr;
+  if (!info) return;
+  info->elementSize = (intptr_t)(dataSize > 0 ? dataSize : 0) + (intptr_t)sizeof(ListElement);
+  info->stringFields = stringFields;
+  info->typeCode = typeCode;
+}
+
+ListElement* InsertElement(LinkedList* list) {
+  ListInfo* info = list->info;
+  if (!info) return nullptr;
+  auto* e = (ListElement*)RuntimeAlloc((size_t)info->elementSize);
+  if (!e) return nullptr;
+  info->count += 1;
+  info->index += 1;
+  if (ListElement* cur = list->current) {
+    e->prev = cur;
+    e->next = cur->next;
+    if (cur->next) cur->next->prev = e;
+    cur->next = e;
+  } else {
+    e->next = info->first;
+    e->prev = nullptr;
+    if (info->first) info->first->prev = e;
+  }
+  list->current = e;
+  if (!e->prev) info->first = e;
+  if (!e->next) info->last = e;
+  return e;
+}
+
+void RewindList(LinkedList* list) {
+  list->current = nullptr;
+  if (list->info) list->info->index = 0;
+}
+
+ListElement* StepList(LinkedList* list) {
+  ListInfo* info = list->info;
+  if (!info) return nullptr;
+  if (!list->current) {
+    list->current = info->first;
+    if (list->current) info->index = 1;
+    return list->current;
+  }
+  if (!list->current->next) return nullptr;
+  list->current = list->current->next;
+  info->index += 1;
+  return list->current;
+}
+
+void RemoveCurrent(LinkedList* list) {
+  ListInfo* info = list->info;
+  ListElement* e = list->current;
+  if (!info || !e) return;
+  info->count -= 1;
+  info->index -= 1;
+  if (!e->prev && !e->next) {
+    info->first = info->last = nullptr;
+    list->current = nullptr;
+  } else if (!e->prev) {
+    e->next->prev = nullptr;
+    info->first = e->next;
+    list->current = nullptr;
+  } else if (!e->next) {
+    e->prev->next = nullptr;
+    info->last = e->prev;
+    list->current = e->prev;
+  } else {
+    e->prev->next = e->next;
+    e->next->prev = e->prev;
+    list->current = e->prev;
+  }
+  if (info->stringFields) FreeElementStrings(ElementData(e), info->stringFields);
+  RuntimeFree(e);
+}
+
+void EmptyLinkedList(LinkedList* list) {
+  if (!list->info) return;
+  RewindList(list);
+  while (StepList(list)) RemoveCurrent(list);
+}
+
+void FreeLinkedList(LinkedList* list) {
+  if (!list->info) return;
+  EmptyLinkedList(list);
+  RuntimeFree(list->info);
+  list->info = nullptr;
+  list->current = nullptr;
+}
+
+void FreeElementStrings(void* data, const intptr_t* table) {
+  if (!table) return;
+  auto* base = (char*)data;
+  for (const intptr_t* entry = table; *entry != kStringFieldsEnd;) {
+    if (*entry == kStringFieldsArray) {
+      intptr_t count = entry[1], offset = entry[2], stride = entry[3];
+      auto* sub = (const intptr_t*)entry[4];
+      for (intptr_t i = 0; i < count; ++i) FreeElementStrings(base + offset + i * stride, sub);
+      entry += 5;
+    } else {
+      FreeString(*(char**)(base + *entry));
+      entry += 1;
+    }
+  }
+}

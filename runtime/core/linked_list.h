@@ -1,0 +1,40 @@
+// The built-in doubly linked list with a cursor. A list lives in a two-word LinkedList variable;
+// elements are zeroed RuntimeHeap blocks: two links, then the element's data. Insertion happens
+// after the cursor, deletion removes the cursor's element and steps the cursor back.
+#pragma once
+#include <cstdint>
+
+struct ListElement {
+  ListElement* next;
+  ListElement* prev;
+};
+inline void* ElementData(ListElement* element) { return element + 1; }
+
+// String-field table: offsets of string fields in the element data, ending with -1.
+// -2 opens an array descriptor: -2, count, offset, stride, sub-table (a pointer, as an entry).
+constexpr intptr_t kStringFieldsEnd = -1;
+constexpr intptr_t kStringFieldsArray = -2;
+
+struct ListInfo {
+  ListElement* first;
+  ListElement* last;
+  intptr_t elementSize;  // data size plus the two links
+  intptr_t count;
+  intptr_t index;        // 1-based position of the cursor, 0 before the first element
+  const intptr_t* stringFields;
+  intptr_t typeCode;
+};
+
+struct LinkedList {
+  ListInfo* info;
+  ListElement* current;  // null: the cursor stands before the first element
+};
+
+void CreateLinkedList(LinkedList* list, int32_t dataSize, const intptr_t* stringFields, int32_t typeCode);
+ListElement* InsertElement(LinkedList* list);  // null when the list does not exist or memory ran out
+void RewindList(LinkedList* list);
+ListElement* StepList(LinkedList* list);
+void RemoveCurrent(LinkedList* list);
+void EmptyLinkedList(LinkedList* list);
+void FreeLinkedList(LinkedList* list);
+void FreeElementStrings(void* data, const intptr_t* table);

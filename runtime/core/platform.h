@@ -1,0 +1,23 @@
+// The few operating-system services the core needs: private heaps, the tick count, sleeping and
+// unloading modules. On Windows these are the Win32 calls themselves; elsewhere a small stand-in
+// lets the core's platform-free logic build natively (for sanitizers and fuzzers).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+using HeapHandle = void*;
+
+// Flag values are those of Win32, so they can be passed straight through.
+constexpr unsigned kHeapNoSerialize = 0x00000001;
+constexpr unsigned kHeapZeroMemory = 0x00000008;
+
+HeapHandle PlatformHeapCreate(unsigned options, size_t initial, size_t maximum);
+bool PlatformHeapDestroy(HeapHandle heap);
+void* PlatformHeapAlloc(HeapHandle heap, unsigned flags, size_t size);
+void* PlatformHeapReAlloc(HeapHandle heap, unsigned flags, void* block, size_t size);
+bool PlatformHeapFree(HeapHandle heap, unsigned flags, void* block);
+size_t PlatformHeapSize(HeapHandle heap, unsigned flags, const void* block);
+
+uint32_t PlatformTickCount();
+void PlatformSleep(uint32_t milliseconds);
+void PlatformFreeModule(void* module);

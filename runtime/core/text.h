@@ -1,0 +1,43 @@
+// String variables, the StringTemp in which string expressions are built, number-to-text
+// conversion and the text functions. A string variable is a pointer to NUL-terminated text in the
+// StringHeap (null is the empty string); its block is always length + 5 bytes.
+// Texts in the StringTemp are addressed by offset while they are built, since the area may move.
+#pragma once
+#include <cstdint>
+
+struct StringTempState {
+  char* buffer;      // TempBuffer: the area's block in the StringHeap
+  int32_t position;  // TempPosition: end of the text held; a terminator lies there after each append
+  int32_t capacity;  // TempCapacity: starts at 16, only grows
+};
+extern StringTempState gTemp;
+
+// Start routine: creates the StringHeap and the initial 16-byte area.
+void InitStringTemp();
+
+// StringTemp primitives.
+char* ReserveTemp(int32_t length, int32_t start);
+int32_t ReleaseTemp(int32_t n);
+void AppendTempText(const char* text);
+int32_t TempOffsetOf(const char* pointer);  // 1-based offset inside the held text, 0 when outside
+inline char* TempAt(int32_t offset) { return gTemp.buffer + offset; }
+
+// Copies n bytes and terminates the destination at n.
+void CopyTextRun(char* destination, const char* source, int32_t n);
+
+// String variables.
+void NewStringCopy(char** variable, const char* text);
+int32_t AssignString(char** variable, const char* text);
+void AssignStringFromTemp(char** variable, int32_t start);
+void FreeString(char* block);
+
+// Functions that produce text place it in the StringTemp at the start offset and return its
+// address (valid until the area next grows); TempPosition ends at the text's terminator.
+char* NumberToString(int32_t value, int32_t start);
+char* TakeLeading(const char* text, int32_t count, int32_t start);
+char* TakeSlice(const char* text, int32_t first, int32_t length, int32_t start);
+int32_t TakeField(const char* text, int32_t index, const char* separator, int32_t start);  // field length
+
+int32_t TextLength(const char* text);
+int32_t SearchText(const char* text, const char* pattern, int32_t start);
+int32_t ParseInteger(const char* text);
