@@ -1,0 +1,50 @@
+// Runs a Linux command (xdotool, import, python3, ...) from a test running under Wine.
+// Wine starts Unix programs through CreateProcess but cannot wait for them or read their exit
+// code, so the command runs in /bin/sh, which writes its exit code to a marker file we poll.
+#pragma once
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+// Returns the command's exit code, or -1 when it did not finish within the timeout.
+inline int RunUnixCommand(const std::string& command, DWORD timeoutMs = 10000) {
+  static int counter = 0;
+  char marker[128];
+  snprintf(marker, sizeof marker, "/tmp/hurz-unix-%lu-%d.rc", GetCurrentProcessId(), ++counter);
+  std::string winMarker = std::string("Z:") + marker;
+  DeleteFileA(winMarker.c_str());
+  // Wine splits the command line into arguments by the Windows rules, so the script given to
+  // sh -c is quoted that way: backslashes before a quote are doubled, and quotes escaped.
+  std::string script = "(" + command + "); echo $? > " + marker + ".tmp; mv " + marker + ".tmp " + marker;
+  std::string line = "/bin/sh -c \"";
+  size_t backslashes = 0;
+  for (char c : script) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    line += c;
+  }
+  line.append(backslashes * 2, '\\');
+  line += '"';
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  for (DWORD waited = 0; waited < timeoutMs; waited += 10) {
+    if (FILE* f = fopen(winMarker.c_str(), "r")) {
+      int code = -1;
+      if (fscanf(f, "%d", &code) != 1) code = -1;
+      fclose(f);
+      DeleteFileA(winMarker.c_str());
+      return code;
+    }
+    Sleep(10);
+  }
+  return -1;
+}
