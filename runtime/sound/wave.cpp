@@ -1,0 +1,52 @@
+// The RIFF chunk walk behind sounds made from memory. Every read is checked against the end of
+// the image first, in 64-bit arithmetic so that hostile chunk sizes cannot wrap around.
+#include "runtime/sound/wave.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint64_t kFormatStart = 20;      // the "fmt " chunk's body
+constexpr uint32_t kPcmFormatBytes = 16;   // WAVEFORMATEX up to wBitsPerSample
+constexpr uint32_t kFullFormatBytes = 18;  // with cbSize
+
+uint32_t Read32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
+
+bool IsTag(const uint8_t* p, const char* tag) { return memcmp(p, tag, 4) == 0; }
+
+// Copies the format block; a chunk of 16 or 17 bytes has no cbSize, which then reads as 0.
+bool TakeFormat(const uint8_t* body, uint32_t size, WaveImage* wave) {
+  if (size < kPcmFormatBytes) return false;
+  uint32_t bytes = kPcmFormatBytes;
+  if (size >= kFullFormatBytes) {
+    bytes = kFullFormatBytes + (body[16] | body[17] << 8);
+    if (bytes > size || bytes > kWaveFormatCapacity) return false;
+  }
+  memset(wave->format, 0, sizeof wave->format);
+  memcpy(wave->format, body, bytes);
+  return true;
+}
+
+}  // namespace
+
+bool ParseWaveImage(const void* image, int32_t length, WaveImage* wave) {
+  auto* bytes = (const uint8_t*)image;
+  if (!bytes || length < 0) return false;
+  if (length > 0 && length < 8) return false;
+  if (!IsTag(bytes, "RIFF")) return false;
+  uint64_t end = length > 0 ? (uint64_t)length : (uint64_t)Read32(bytes + 4) + 8;
+  if (end < kFormatStart || !IsTag(bytes + 12, "fmt ")) return false;
+  uint32_t formatSize = Read32(bytes + 16);
+  if (kFormatStart + formatSize > end || !TakeFormat(bytes + kFormatStart, formatSize, wave)) return false;
+  for (uint64_t chunk = kFormatStart + formatSize; chunk + 8 <= end;) {
+    uint32_t size = Read32(bytes + chunk + 4);
+    if (IsTag(bytes + chunk, "data")) {
+      if (chunk + 8 + size > end) return false;
+      wave->samples = bytes + chunk + 8;
+      wave->sampleBytes = size;
+      return true;
+    }
+    chunk += 8 + (uint64_t)size;
+  }
+  return false;
+}

@@ -1,0 +1,18 @@
+// Reading RIFF WAVE images held in memory: the wave format and where the samples lie. Free of
+// platform calls so that it can be built natively for sanitizers and fuzzers.
+#pragma once
+#include <cstdint>
+
+// Room for the format block: a WAVEFORMATEX (18 bytes) and its extra bytes.
+constexpr uint32_t kWaveFormatCapacity = 64;
+
+struct WaveImage {
+  uint8_t format[kWaveFormatCapacity];  // WAVEFORMATEX layout; cbSize 0 when the chunk has none
+  const uint8_t* samples;               // inside the image
+  uint32_t sampleBytes;
+};
+
+// Fills `wave` and returns true for a RIFF image whose "fmt " chunk opens at byte 12 and which
+// holds a "data" chunk. The image ends at `length` bytes when it is non-zero, else at the RIFF
+// size plus 8; no byte past that end is read. Nothing outside the image is ever touched.
+bool ParseWaveImage(const void* image, int32_t length, WaveImage* wave);
