@@ -19,6 +19,26 @@ struct DrawingTarget {
   void* (*lock)(int32_t* pitch);     // locks the pixels: first pixel, or null
 };
 
+// The open drawing. Handles are GDI's (HDC, HBRUSH, HPEN), kept untyped so this header needs no
+// windows.h.
+struct DrawingState {
+  void* dc;              // null while no drawing is open
+  uint32_t frontColour;  // pen, brush and text colour
+  int32_t mode;          // the last SetDrawMode flags
+  void* currentBrush;    // solid brush in the front colour, owned here
+  void* currentPen;      // solid pen of width 0 in the front colour, owned here
+  void* defaultBrush;    // black, made once by InitDrawing
+  void* defaultPen;
+  void* savedBrush;  // what the DC had selected when drawing opened
+  void* savedPen;
+  void (*releaseTarget)();
+};
+extern DrawingState gDrawing;
+
+constexpr int32_t kDrawTransparentText = 1;
+constexpr int32_t kDrawInvert = 2;
+constexpr int32_t kDrawOutline = 4;
+
 void InitDrawing();
 intptr_t BeginDrawing(DrawingTarget* target);  // the DC, or 0 when nothing could be opened
 void EndDrawing();

@@ -1,0 +1,96 @@
+// The keyboard through DirectInput under Wine: the snapshot rules, the counted DirectInput opener,
+// and real key presses made on the X display with xdotool.
+#include <gtest/gtest.h>
+
+#include "runtime/input/keyboard.h"
+#include "support/screen_fixture.h"
+#include "support/unix_command.h"
+
+namespace {
+// Polls until the key reads as wanted (Wine delivers X key events while messages are pumped).
+bool PollUntil(int32_t key, int32_t wanted, DWORD timeoutMs = 2000) {
+  for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
+    PumpTestMessages(20);
+    if (PollKeyboard() && IsKeyDown(key) == wanted) return true;
+  }
+  return false;
+}
+}  // namespace
+
+TEST(Keyboard, EveryKeyReadsUpBeforeTheFirstPoll) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  ASSERT_NE(gKeyboard.status, kKeyboardAcquired);
+  for (int key = -1; key < 256; ++key) EXPECT_EQ(IsKeyDown(key), 0) << key;
+}
+
+TEST(Keyboard, SecondInitKeepsTheDeviceAndCountsTheOpener) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  IDirectInputDevice7A* device = gKeyboard.device;
+  ASSERT_NE(device, nullptr);
+  int32_t users = gDirectInput.users;
+  EXPECT_NE(InitKeyboard(), 0);
+  EXPECT_EQ(gKeyboard.device, device);
+  EXPECT_EQ(gDirectInput.users, users + 1);
+  CloseDirectInput();
+  EXPECT_EQ(gDirectInput.users, users);
+  EXPECT_NE(gDirectInput.directInput, nullptr);
+}
+
+TEST(Keyboard, KeyCodesOutsideTheRangeReadZero) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  gKeyboard.status = kKeyboardAcquired;
+  memset(gKeyboard.keys, 0x80, sizeof gKeyboard.keys);
+  EXPECT_EQ(IsKeyDown(256), 0);
+  EXPECT_EQ(IsKeyDown(-2), 0);
+  EXPECT_EQ(IsKeyDown(255), 128);
+  memset(gKeyboard.keys, 0, sizeof gKeyboard.keys);
+  gKeyboard.keys[255] = 0x80;  // the any-key question looks at codes 0 to 254 only
+  EXPECT_EQ(IsKeyDown(-1), 0);
+  gKeyboard.keys[254] = 0x81;
+  EXPECT_EQ(IsKeyDown(-1), 1);
+  EXPECT_EQ(IsKeyDown(254), 128);
+  memset(gKeyboard.keys, 0, sizeof gKeyboard.keys);
+  gKeyboard.status = kKeyboardReady;
+}
+
+TEST(Keyboard, KeyHeldOnTheDisplayReadsAfterAPoll) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  HWND window = CreateTestWindow(320, 240);
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(OpenWindowedScreen(window, 0, 0, 320, 240, 0, 0, 0), 1);
+  SetForegroundWindow(window);
+  PumpTestMessages(100);
+  PollKeyboard();
+  ASSERT_EQ(RunUnixCommand(PointerOverCommand(window)), 0);
+  ASSERT_EQ(RunUnixCommand("xdotool keydown Escape"), 0);
+  bool down = PollUntil(1, 128);
+  EXPECT_TRUE(down) << "Escape never read as down";
+  if (down) {
+    EXPECT_EQ(IsKeyDown(-1), 1);
+    EXPECT_EQ(IsKeyDown(57), 0);
+  }
+  RunUnixCommand("xdotool keyup Escape");
+  EXPECT_TRUE(PollUntil(1, 0));
+  EXPECT_EQ(IsKeyDown(-1), 0);
+
+  // A window in the background loses the device: the poll fails and every key reads up.
+  ASSERT_EQ(RunUnixCommand("xdotool keydown space"), 0);
+  EXPECT_TRUE(PollUntil(57, 128));
+  HWND other = CreateTestWindow(100, 100, 500, 400);
+  SetForegroundWindow(other);
+  PumpTestMessages(100);
+  if (GetForegroundWindow() == other) {
+    bool failed = false;
+    for (int i = 0; i < 20 && !failed; ++i) {
+      PumpTestMessages(20);
+      failed = PollKeyboard() == 0;
+    }
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(IsKeyDown(57), 0);
+  }
+  RunUnixCommand("xdotool keyup space");
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+  DestroyWindow(other);
+  DestroyWindow(window);
+  PumpTestMessages();
+}
