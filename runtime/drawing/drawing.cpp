@@ -68,8 +68,7 @@ void SetDrawMode(int32_t flags) {
   if (!gDrawing.dc) return;
   gDrawing.mode = flags;
   SetROP2(DC(), (flags & kDrawInvert) ? R2_NOT : R2_COPYPEN);
-  SelectObject(DC(), (flags & kDrawOutline) ? GetStockObject(NULL_BRUSH)
-                                            : static_cast<HGDIOBJ>(gDrawing.currentBrush));
+  SelectObject(DC(), (flags & kDrawOutline) ? GetStockObject(NULL_BRUSH) : static_cast<HGDIOBJ>(gDrawing.currentBrush));
   SetBkMode(DC(), (flags & kDrawTransparentText) ? TRANSPARENT : OPAQUE);
 }
 

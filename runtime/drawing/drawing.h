@@ -15,8 +15,8 @@ struct DrawingTarget {
   int32_t height;
   int32_t depth;
   int32_t format;
-  void* (*reacquire)();              // gives the DC back after a lock, or null
-  void* (*lock)(int32_t* pitch);     // locks the pixels: first pixel, or null
+  void* (*reacquire)();           // gives the DC back after a lock, or null
+  void* (*lock)(int32_t* pitch);  // locks the pixels: first pixel, or null
 };
 
 // The open drawing. Handles are GDI's (HDC, HBRUSH, HPEN), kept untyped so this header needs no

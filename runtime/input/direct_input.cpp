@@ -17,8 +17,8 @@ IDirectInput7A* OpenDirectInput() {
   if (!gDirectInput.directInput) {
     if (!gDirectInput.module) gDirectInput.module = LoadLibraryA("DINPUT.DLL");
     if (gDirectInput.module) {
-      auto create =
-          reinterpret_cast<DirectInputCreateExFn>(reinterpret_cast<void*>(GetProcAddress(gDirectInput.module, "DirectInputCreateEx")));
+      auto create = reinterpret_cast<DirectInputCreateExFn>(
+          reinterpret_cast<void*>(GetProcAddress(gDirectInput.module, "DirectInputCreateEx")));
       if (create) {
         void* created = nullptr;
         if (SUCCEEDED(create(ProgramInstance(), 0x0700, IID_IDirectInput7A, &created, nullptr)))

@@ -2,8 +2,8 @@
 // frame and IsKeyDown answers from it. Also the shared, counted DirectInput opener that the
 // keyboard and the mouse use.
 #pragma once
-#include <windows.h>
 #include <dinput.h>
+#include <windows.h>
 
 #include <cstdint>
 

@@ -91,8 +91,7 @@ int32_t OpenBaseWindow() {
   windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
   windowClass.lpszClassName = kBaseWindowClass;
   if (!RegisterClassExA(&windowClass)) return gScreen.baseWindowCreated;
-  gScreen.window =
-      CreateWindowExA(0, kBaseWindowClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
+  gScreen.window = CreateWindowExA(0, kBaseWindowClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
   if (gScreen.window) gScreen.baseWindowCreated = 1;
   return gScreen.baseWindowCreated;
 }
@@ -101,8 +100,8 @@ IDirectDraw7* OpenDirectDraw() {
   if (!gScreen.directDraw) {
     gScreen.directDrawModule = LoadLibraryA("DDRAW.DLL");
     if (gScreen.directDrawModule) {
-      auto create =
-          reinterpret_cast<DirectDrawCreateExFn>(reinterpret_cast<void*>(GetProcAddress(gScreen.directDrawModule, "DirectDrawCreateEx")));
+      auto create = reinterpret_cast<DirectDrawCreateExFn>(
+          reinterpret_cast<void*>(GetProcAddress(gScreen.directDrawModule, "DirectDrawCreateEx")));
       void* created = nullptr;
       if (create && SUCCEEDED(create(nullptr, &created, IID_IDirectDraw7, nullptr)))
         gScreen.directDraw = static_cast<IDirectDraw7*>(created);

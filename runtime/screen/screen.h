@@ -2,10 +2,10 @@
 // chain) or windowed (a clipped primary and an off-screen back buffer copied into the window).
 // All drawing goes to the back buffer; FlipBuffers presents it and paces the frames.
 #pragma once
-#include <windows.h>
 #include <d3d.h>
 #include <ddraw.h>
 #include <dinput.h>
+#include <windows.h>
 
 #include <cstdint>
 

@@ -1,10 +1,10 @@
 // Opening and closing the screen: windowed (a primary clipped to the application window and an
 // off-screen back buffer, with the window subclassed to repaint from it) or full-screen (exclusive
 // mode, a display mode and a flip chain on the base window).
-#include "runtime/screen/screen.h"
-
 #include <mmsystem.h>
 #include <wtsapi32.h>
+
+#include "runtime/screen/screen.h"
 #include "runtime/screen/screen_internal.h"
 
 namespace {
@@ -59,7 +59,8 @@ void SubclassOnce(HWND window) {
   SetPropA(window, kPreviousProcProperty, reinterpret_cast<HANDLE>(gScreen.previousWindowProc));
   SetPropA(window, kSubclassMarker, reinterpret_cast<HANDLE>(1));
   if (HMODULE wts = LoadLibraryA("Wtsapi32.dll")) {
-    auto reg = reinterpret_cast<RegisterSessionFn>(reinterpret_cast<void*>(GetProcAddress(wts, "WTSRegisterSessionNotification")));
+    auto reg = reinterpret_cast<RegisterSessionFn>(
+        reinterpret_cast<void*>(GetProcAddress(wts, "WTSRegisterSessionNotification")));
     if (reg) reg(window, NOTIFY_FOR_THIS_SESSION);
     FreeLibrary(wts);
   }

@@ -1,9 +1,10 @@
 // Pixel layouts and colour conversion as pure functions, and the frame pacing arithmetic with
 // invented counter readings.
+#include "runtime/screen/screen_pixels.h"
+
 #include <gtest/gtest.h>
 
 #include "runtime/screen/screen_pacing.h"
-#include "runtime/screen/screen_pixels.h"
 
 TEST(PixelFormat, DepthAndMasksPickTheCode) {
   EXPECT_EQ(PixelFormatFromMasks(32, 0xFF, 0xFF00), kFormatRGB32);
