@@ -1,10 +1,11 @@
 // Opening and closing the screen: windowed (a primary clipped to the application window and an
 // off-screen back buffer, with the window subclassed to repaint from it) or full-screen (exclusive
 // mode, a display mode and a flip chain on the base window).
+#include "runtime/screen/screen.h"
+// The multimedia timer and session headers need windows.h, which screen.h brings in.
 #include <mmsystem.h>
 #include <wtsapi32.h>
 
-#include "runtime/screen/screen.h"
 #include "runtime/screen/screen_internal.h"
 
 namespace {
