@@ -83,7 +83,10 @@ void DrawLine(int32_t x, int32_t y, int32_t dx, int32_t dy) {
 void DrawRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colour) {
   if (!gDrawing.dc) return;
   if (width == 1 && height == 1) {
+    // Some GDIs apply the mix mode to SetPixelV; the single pixel is meant to be plain colour.
+    int mix = SetROP2(DC(), R2_COPYPEN);
     SetPixelV(DC(), x, y, colour);
+    SetROP2(DC(), mix);
     return;
   }
   bool other = colour != gDrawing.frontColour;
@@ -109,8 +112,10 @@ void DrawRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colo
 
 void DrawCircle(int32_t x, int32_t y, int32_t radius) {
   if (!gDrawing.dc) return;
+  // A one-pixel rectangle is dropped as empty by some GDIs; a one-pixel line draws the same pixel
+  // with the same pen and mix mode everywhere.
   if (radius == 1)
-    Rectangle(DC(), x, y, x + 1, y + 1);
+    DrawLine(x, y, 1, 0);
   else
     Ellipse(DC(), x - radius, y - radius, x + radius, y + radius);
 }

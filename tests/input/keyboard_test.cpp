@@ -56,7 +56,7 @@ TEST(Keyboard, KeyCodesOutsideTheRangeReadZero) {
 
 TEST(Keyboard, KeyHeldOnTheDisplayReadsAfterAPoll) {
   ASSERT_TRUE(EnsureScreenStarted());
-  HWND window = CreateTestWindow(320, 240);
+  HWND window = TestWindow(320, 240);
   ASSERT_NE(window, nullptr);
   ASSERT_EQ(OpenWindowedScreen(window, 0, 0, 320, 240, 0, 0, 0), 1);
   SetForegroundWindow(window);
@@ -77,7 +77,7 @@ TEST(Keyboard, KeyHeldOnTheDisplayReadsAfterAPoll) {
   // A window in the background loses the device: the poll fails and every key reads up.
   ASSERT_EQ(RunUnixCommand("xdotool keydown space"), 0);
   EXPECT_TRUE(PollUntil(57, 128));
-  HWND other = CreateTestWindow(100, 100, 500, 400);
+  HWND other = TestWindow(100, 100, 500, 400);
   SetForegroundWindow(other);
   PumpTestMessages(100);
   if (GetForegroundWindow() == other) {
@@ -91,7 +91,4 @@ TEST(Keyboard, KeyHeldOnTheDisplayReadsAfterAPoll) {
   }
   RunUnixCommand("xdotool keyup space");
   OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
-  DestroyWindow(other);
-  DestroyWindow(window);
-  PumpTestMessages();
 }

@@ -10,14 +10,12 @@ class WindowedScreen : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(EnsureScreenStarted());
-    window_ = CreateTestWindow(320, 240);
+    window_ = TestWindow(320, 240);
     ASSERT_NE(window_, nullptr);
   }
   void TearDown() override {
     ReleaseOutputDC();
     OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);  // closes the screen
-    DestroyWindow(window_);
-    PumpTestMessages();
   }
   bool Open(int width = 320, int height = 240) {
     return OpenWindowedScreen(window_, 0, 0, width, height, 0, 0, 0) == 1;
@@ -196,12 +194,11 @@ TEST_F(WindowedScreen, DisplayIsActiveWhileTheWindowIsInFront) {
   PumpTestMessages(50);
   ASSERT_EQ(GetForegroundWindow(), window_);
   EXPECT_EQ(IsDisplayActive(), 1);
-  HWND other = CreateTestWindow(100, 100, 500, 400);
+  HWND other = TestWindow(100, 100, 500, 400);
   ASSERT_NE(other, nullptr);
   SetForegroundWindow(other);
   PumpTestMessages(50);
   if (GetForegroundWindow() == other) EXPECT_EQ(IsDisplayActive(), 0);
-  DestroyWindow(other);
   SetForegroundWindow(window_);
   PumpTestMessages(50);
   EXPECT_EQ(IsDisplayActive(), GetForegroundWindow() == window_ ? 1 : 0);

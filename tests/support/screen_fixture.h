@@ -63,6 +63,27 @@ inline std::string PointerOverCommand(HWND window) {
          std::to_string((outer.top + outer.bottom) / 2);
 }
 
+// Hiding or destroying a visible window takes Wine two seconds on a display without a window
+// manager, so tests share windows: one per client size and place, made on first use and kept.
+inline HWND TestWindow(int width, int height, int x = 40, int y = 40) {
+  struct Kept {
+    int width, height, x, y;
+    HWND window;
+  };
+  static Kept kept[8];
+  static int count = 0;
+  for (int i = 0; i < count; ++i)
+    if (kept[i].width == width && kept[i].height == height && kept[i].x == x && kept[i].y == y &&
+        IsWindow(kept[i].window)) {
+      SetForegroundWindow(kept[i].window);
+      PumpTestMessages(20);
+      return kept[i].window;
+    }
+  HWND window = CreateTestWindow(width, height, x, y);
+  if (window && count < 8) kept[count++] = Kept{width, height, x, y, window};
+  return window;
+}
+
 // Reads pixels of a surface through a lock; 32-bit screens only. Returns false when the lock fails.
 class SurfacePixels {
  public:

@@ -1,0 +1,243 @@
+// Presenting and pacing frames, the sprite hooks the screen calls around a loss of the display,
+// full-screen mode at the desktop's own size, and a picture found on the X display.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "runtime/drawing/drawing.h"
+#include "support/screen_fixture.h"
+#include "support/unix_command.h"
+
+namespace {
+int gSaves = 0;
+int gRestores = 0;
+int gDeletes = 0;
+
+void CountSave() { ++gSaves; }
+void CountRestore() { ++gRestores; }
+
+// Stands in for the sprite library: releases the test sprite's surface and frees its number.
+void DeleteTestSprite(ObjectNumber number) {
+  auto* record = static_cast<SpriteRecord*>(RegistryLookup(gScreen.sprites, number));
+  if (!record) return;
+  record->surface->Release();
+  RegistryFree(gScreen.sprites, number);
+  ++gDeletes;
+}
+
+class SpriteHooks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(EnsureScreenStarted());
+    gSaves = gRestores = gDeletes = 0;
+    gScreen.saveSpritePixels = CountSave;
+    gScreen.restoreSpritePixels = CountRestore;
+    gScreen.deleteSprite = DeleteTestSprite;
+  }
+  void TearDown() override {
+    OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+    gScreen.saveSpritePixels = gScreen.restoreSpritePixels = nullptr;
+    gScreen.deleteSprite = nullptr;
+  }
+  // Registers an off-screen surface of the open screen as sprite number 3.
+  SpriteRecord* MakeSprite(int width, int height) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    desc.dwWidth = width;
+    desc.dwHeight = height;
+    IDirectDrawSurface7* surface = nullptr;
+    if (FAILED(gScreen.directDraw->CreateSurface(&desc, &surface, nullptr))) return nullptr;
+    auto* record = static_cast<SpriteRecord*>(RegistryAllocate(gScreen.sprites, 3));
+    record->surface = surface;
+    record->width = record->currentWidth = static_cast<int16_t>(width);
+    record->height = record->currentHeight = static_cast<int16_t>(height);
+    record->depth = 32;
+    return record;
+  }
+};
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+}  // namespace
+
+// The wait ends before the copy, so five flips after a first one span at least four periods
+// whatever the copy costs (as long as it is shorter than a period).
+TEST(FramePacingOnTheCounter, FlipsAtSixtyAreAtLeastAPeriodApart) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  ASSERT_EQ(OpenWindowedScreen(TestWindow(320, 240), 0, 0, 320, 240, 0, 0, 0), 1);
+  ASSERT_EQ(gScreen.frameRate, 60);
+  FlipBuffers();
+  LARGE_INTEGER first, second;
+  QueryPerformanceCounter(&first);
+  for (int i = 0; i < 5; ++i) FlipBuffers(i & 1);
+  QueryPerformanceCounter(&second);
+  EXPECT_GE(Milliseconds(first, second), 4 * 1000.0 / 61);
+  // A frame longer than the period is presented at once, and the next period starts there.
+  Sleep(40);
+  EXPECT_EQ(WaitFrame(), 0);
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+}
+
+TEST(FramePacingOnTheCounter, NegativeLimitIsRefused) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  ASSERT_EQ(SetFrameLimit(25), 1);
+  EXPECT_EQ(gScreen.lastTick, 0);
+  EXPECT_EQ(SetFrameLimit(-1), 0);
+  EXPECT_EQ(gScreen.frameRate, 25);
+  SetFrameLimit(0);
+}
+
+TEST_F(SpriteHooks, SelectedSpriteIsFilledAndFlipSelectsTheBackBufferAgain) {
+  ASSERT_EQ(OpenWindowedScreen(TestWindow(320, 240), 0, 0, 320, 240, 0, 0, 0), 1);
+  SpriteRecord* sprite = MakeSprite(16, 8);
+  ASSERT_NE(sprite, nullptr);
+  EXPECT_EQ(SelectOutput(3), sprite->surface);
+  EXPECT_EQ(gScreen.width, 16);
+  EXPECT_EQ(gScreen.height, 8);
+  FillScreen(0x00FF00);
+  {
+    SurfacePixels pixels(sprite->surface);
+    ASSERT_TRUE(pixels.ok());
+    EXPECT_EQ(pixels.at(15, 7), 0x00FF00u);
+  }
+  EXPECT_EQ(SelectOutput(99), sprite->surface);  // no such sprite: nothing changes
+  FlipBuffers();
+  EXPECT_EQ(gScreen.output, gScreen.backBuffer);
+  EXPECT_EQ(gScreen.width, 320);
+  EXPECT_EQ(gScreen.height, 240);
+}
+
+TEST_F(SpriteHooks, ReopeningTheScreenFreesItsSprites) {
+  HWND window = TestWindow(320, 240);
+  ASSERT_EQ(OpenWindowedScreen(window, 0, 0, 320, 240, 0, 0, 0), 1);
+  ASSERT_NE(MakeSprite(8, 8), nullptr);
+  ASSERT_EQ(OpenWindowedScreen(window, 0, 0, 320, 240, 0, 0, 0), 1);
+  EXPECT_EQ(gDeletes, 1);
+  EXPECT_EQ(RegistryLookup(gScreen.sprites, 3), nullptr);
+}
+
+TEST_F(SpriteHooks, SessionLockSavesAndUnlockRestores) {
+  HWND window = TestWindow(320, 240);
+  ASSERT_EQ(OpenWindowedScreen(window, 0, 0, 320, 240, 0, 0, 0), 1);
+  EXPECT_EQ(SendMessageA(window, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0), 0);
+  EXPECT_EQ(gSaves, 1);
+  EXPECT_EQ(gRestores, 0);
+  SendMessageA(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+  EXPECT_EQ(gRestores, 1);
+  SendMessageA(window, WM_WTSSESSION_CHANGE, 1, 0);
+  EXPECT_EQ(gSaves + gRestores, 2);
+}
+
+TEST_F(SpriteHooks, ReleasingTabSavesOnceUntilTheNextActivation) {
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);  // installs the suspend routine, leaves no screen
+  ASSERT_EQ(gScreen.windowed, 0);
+  HWND base = gScreen.baseWindow;
+  gScreen.suspended = 0;
+  SendMessageA(base, WM_KEYUP, VK_TAB, 0);
+  EXPECT_EQ(gSaves, 1);
+  SendMessageA(base, WM_ACTIVATE, WA_INACTIVE, 0);
+  EXPECT_EQ(gSaves, 1);
+  EXPECT_EQ(gScreen.active, 0);
+  EXPECT_EQ(IsDisplayActive(), 0);
+  SendMessageA(base, WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_EQ(gScreen.active, 1);
+  EXPECT_EQ(gScreen.suspended, 0);
+  SendMessageA(base, WM_SYSKEYUP, VK_MENU, 0);
+  EXPECT_EQ(gSaves, 2);
+  SendMessageA(base, WM_KEYUP, 'A', 0);
+  EXPECT_EQ(gSaves, 2);
+}
+
+// Xvfb offers only its own mode, so full screen is tried at the desktop's size.
+TEST(FullScreen, OpensFillsFlipsAndCloses) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  ASSERT_EQ(OpenScreen(width, height, 32, "hurz"), 1);
+  EXPECT_EQ(gScreen.window, gScreen.baseWindow);
+  EXPECT_EQ(gScreen.windowed, 0);
+  EXPECT_EQ(gScreen.format, kFormatBGR32);
+  EXPECT_TRUE(IsWindowVisible(gScreen.baseWindow));
+  EXPECT_EQ(IsDisplayActive(), gScreen.active);
+  FillScreen(0x0000FF);
+  FlipBuffers();
+  FillScreen(0x404040);
+  ASSERT_NE(BeginDrawing(ScreenTarget()), 0);
+  DrawRect(0, 0, 4, 4, 0x00FF00);
+  EndDrawing();
+  {
+    SurfacePixels pixels(gScreen.backBuffer);
+    ASSERT_TRUE(pixels.ok());
+    EXPECT_EQ(pixels.at(2, 2), 0x00FF00u);
+    EXPECT_EQ(pixels.at(width - 1, height - 1), 0x404040u);
+  }
+  FlipBuffers(3);
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(gScreen.screenWidth, 0);
+  EXPECT_FALSE(IsWindowVisible(gScreen.baseWindow));
+  EXPECT_EQ(gScreen.cursorHidden, 0);
+}
+
+TEST(FullScreen, RefusedModeLeavesNoScreen) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  if (OpenScreen(123, 77, 32, "odd") == 1) GTEST_SKIP() << "this display accepts any mode";
+  EXPECT_EQ(gScreen.screenWidth, 0);
+  EXPECT_EQ(gScreen.primary, nullptr);
+  EXPECT_EQ(gScreen.cursorHidden, 0);
+  EXPECT_EQ(gScreen.window, gScreen.baseWindow);
+}
+
+// Draws a known picture on an 800 by 600 screen, presents it and finds it on the X display.
+TEST(Screenshot, PresentedFrameShowsInTheClientArea) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  HWND window = TestWindow(800, 600, 20, 20);
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(OpenWindowedScreen(window, 0, 0, 800, 600, 0, 0, 0), 1);
+  FillScreen(0x800000);
+  ASSERT_NE(BeginDrawing(ScreenTarget()), 0);
+  DrawRect(100, 100, 200, 100, 0x0000FF);
+  DrawRect(400, 300, 50, 50, 0x00FF00);
+  SetDrawColor(0xFFFFFF);
+  DrawLine(10, 500, 780, 0);
+  SetDrawMode(kDrawTransparentText);
+  int32_t textEnd = DrawTextAt(300, 40, "hurz", 0xFFFFFF);
+  EndDrawing();
+  FlipBuffers();
+  PumpTestMessages(100);
+  FlipBuffers();
+
+  const char* shot = "/tmp/hurz-screen-shot.rgb";
+  ASSERT_EQ(RunUnixCommand(std::string("import -window root -depth 8 rgb:") + shot, 20000), 0);
+  FILE* file = fopen((std::string("Z:") + shot).c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  std::vector<uint8_t> rgb(static_cast<size_t>(screenWidth) * screenHeight * 3);
+  size_t got = fread(rgb.data(), 1, rgb.size(), file);
+  fclose(file);
+  DeleteFileA((std::string("Z:") + shot).c_str());
+  ASSERT_EQ(got, rgb.size());
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  auto at = [&](int x, int y) {
+    const uint8_t* p = &rgb[(static_cast<size_t>(origin.y + y) * screenWidth + origin.x + x) * 3];
+    return static_cast<uint32_t>(p[0]) | (p[1] << 8) | (p[2] << 16);  // as a COLORREF
+  };
+  EXPECT_EQ(at(5, 5), 0x800000u);
+  EXPECT_EQ(at(799, 599), 0x800000u);
+  EXPECT_EQ(at(150, 150), 0x0000FFu);
+  EXPECT_EQ(at(299, 199), 0x0000FFu);
+  EXPECT_EQ(at(300, 200), 0x800000u);
+  EXPECT_EQ(at(425, 325), 0x00FF00u);
+  EXPECT_EQ(at(400, 500), 0xFFFFFFu);
+  EXPECT_EQ(at(400, 501), 0x800000u);
+  int lit = 0;
+  for (int y = 40; y < 60; ++y)
+    for (int x = 300; x < textEnd; ++x) lit += at(x, y) == 0xFFFFFF;
+  EXPECT_GT(lit, 10);
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+}
