@@ -1,0 +1,38 @@
+// Image decoders: a small registry of format readers that turn an image file's bytes into rows of
+// pixels for the sprite library, and the BMP colour-table expansion.
+//
+// A decoder's rows come top row first: kind 1 gives 24-bit blue, green, red rows at a pitch of
+// 3 * width rounded up to 4; kind 2 gives 32-bit blue, green, red, alpha rows at 4 * width. The
+// caller's buffer holds pitch * (height + 1) bytes. Calling order for one image:
+// FindImageDecoder, DecodedWidth and DecodedHeight, then DecodeImage. One image at a time.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+struct ImageDecoder {
+  // 0: not this format; 1: accepted, 24-bit rows; 2: accepted, 32-bit rows with alpha. Given an
+  // open file at its start (name as third argument) or a memory block (its size bound as third).
+  int32_t (*check)(FILE* file, const uint8_t* memory, intptr_t nameOrSize);
+  int32_t (*decode)(uint8_t* buffer, int32_t pitch, int32_t flags);
+  int32_t (*width)();
+  int32_t (*height)();
+};
+
+constexpr int32_t kImageDecoderLimit = 100;
+
+void ResetImageDecoders();
+void RegisterImageDecoder(const ImageDecoder* decoder);  // ignored past kImageDecoderLimit
+void RegisterPngDecoder();                               // once
+// With memory: nameOrSize is the block's size bound. Without: nameOrSize is a file name (a
+// const char* cast to intptr_t). The accepting decoder's kind, 0 if none accepts.
+int32_t FindImageDecoder(intptr_t nameOrSize, const uint8_t* memory);
+int32_t DecodedWidth();
+int32_t DecodedHeight();
+int32_t DecodeImage(uint8_t* buffer, int32_t pitch, int32_t flags);
+
+// Expands a 1-, 4- or 8-bit (plain or RLE8) BMP to 24-bit blue, green, red rows, bottom row first,
+// at the given pitch, into a buffer of pitch * (height + 1) bytes. Every read stays inside the
+// file's size bytes and every write inside the buffer. 0 when the file's headers do not describe
+// an image that fits, 1 otherwise.
+int32_t ExpandBmpPalette(const uint8_t* file, size_t size, uint8_t* buffer, int32_t pitch);
