@@ -1,0 +1,53 @@
+// Turning image rows into a sprite surface's pixels: the conversion table by screen depth and
+// layout, the BMP header checks, and the row copy of memory sprites. Pure byte arithmetic with no
+// window or DirectX calls, so every row of the table is tested without a screen of that depth.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Bytes of one source row. BMP rows and decoded rows are both padded to a multiple of 4 bytes:
+// 24-bit rows by width AND 3, 16-bit rows by 2 when the width is odd, 8-bit rows to 4.
+int32_t SourceRowPitch(int32_t width, int32_t bits);
+
+// Bytes per destination pixel at a depth: 1, 2, 3 or 4, and 0 for a depth the table has no row for.
+int32_t DestinationPixelBytes(int32_t depth);
+
+// Whether the table has a row for this source and destination: 8 on 8; 16, 24 or 32 on 16, 24 or 32.
+bool CanConvertRow(int32_t sourceBits, int32_t depth);
+
+// Writes one row of width pixels into the destination layout of (depth, format). Source bytes are
+// blue, green, red (and a fourth); 16-bit sources are 5-5-5. On a 32-bit destination the fourth
+// byte is the source's alpha when keepAlpha is set and the source has 32 bits, else 0. 24- and
+// 32-bit destinations take the byte order of their format (red first for the RGB formats).
+// Nothing is written, and false returned, when the table has no row for the pair.
+bool ConvertSpriteRow(const uint8_t* source, int32_t sourceBits, int32_t width, int32_t depth, int32_t format,
+                      bool keepAlpha, uint8_t* destination);
+
+constexpr int32_t kBmpRgb = 0;
+constexpr int32_t kBmpRle8 = 1;
+constexpr int32_t kBmpRle4 = 2;
+constexpr int32_t kBmpBitFields = 3;
+constexpr int32_t kSpriteSizeLimit = 32767;  // sprite records keep sizes in 16 bits
+
+struct BmpInfo {
+  int32_t width;
+  int32_t height;
+  int32_t bits;
+  int32_t compression;
+  uint32_t pixelOffset;
+};
+
+inline bool IsBmp(const uint8_t* data, size_t size) { return size >= 2 && data[0] == 'B' && data[1] == 'M'; }
+
+// Reads the headers of a BMP file of size bytes. False unless the file holds a bottom-up image of
+// 1, 4, 8, 16, 24 or 32 bits of at most kSpriteSizeLimit pixels each way with a pixel offset inside
+// the file; for 16-, 24- and 32-bit images also unless the rows are stored plainly (bit masks only
+// when they equal the plain 5-5-5 or 8-8-8 layout) and every row lies inside the file.
+bool ReadBmpInfo(const uint8_t* data, size_t size, BmpInfo* info);
+
+// Whether the file's own uncompressed pixel array, rows padded to 4 bytes, lies inside size bytes.
+bool BmpPixelsFit(const BmpInfo& info, size_t size);
+
+// A memory sprite's block: width index bytes per row, top row first, from bottom-up source rows
+// padded to a multiple of 4.
+void CopyMemorySpriteRows(const uint8_t* bottomUpRows, int32_t width, int32_t height, uint8_t* block);
