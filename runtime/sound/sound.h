@@ -1,9 +1,11 @@
 // Sound output through DirectSound, loaded from DSOUND.DLL at run time: one DirectSound object
 // bound to the screen's window, and numbered static buffers made from RIFF WAVE images in memory.
 #pragma once
-#include <dsound.h>
-#include <mmsystem.h>
 #include <windows.h>
+// The multimedia types need windows.h,
+#include <mmsystem.h>
+// and DirectSound needs both.
+#include <dsound.h>
 
 #include <cstdint>
 
