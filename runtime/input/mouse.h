@@ -1,0 +1,51 @@
+// Mouse input through a buffered DirectInput 7 device. PollMouse drains the device's events once
+// per frame and moves a position of the runtime's own, clamped to the screen; the getters answer
+// from that state until the next poll. In a windowed screen the system cursor is confined to the
+// screen area, hidden, and kept on the runtime's position.
+#pragma once
+#include <dinput.h>
+#include <windows.h>
+
+#include <cstdint>
+
+constexpr DWORD kMouseEventCapacity = 24;
+
+enum MouseStatus : int32_t {
+  kMouseNone = 0,      // no usable device yet
+  kMouseApply = 1,     // cooperative level, buffer size and acquisition still to be applied
+  kMouseAcquired = 2,  // applied; lost acquisition is repaired by the poll itself
+};
+
+struct MouseState {
+  int32_t x;  // 0..screen width-1 after every successful poll
+  int32_t y;
+  int32_t deltaX;  // summed over the events of the last poll, in mouse counts
+  int32_t deltaY;
+  int32_t deltaZ;   // wheel movement of the last poll, raw units
+  int32_t button1;  // left, right and middle: 1 when down
+  int32_t button2;
+  int32_t button3;
+  int32_t wheelGranularity;  // raw wheel units per notch, read when acquired; 0 until then
+  IDirectInputDevice7A* device;
+  int32_t status;       // MouseStatus
+  int32_t cursorShown;  // 1 while this library believes the system cursor visible
+  int32_t suspended;    // SuspendMouse(1) freed the mouse
+  int32_t initCalled;
+  int32_t holdsDirectInput;  // InitMouse's OpenDirectInput, matched once by EndMouse
+  DIDEVICEOBJECTDATA events[kMouseEventCapacity];
+};
+extern MouseState gMouse;
+
+// Every command below is a no-op returning 0 until InitMouse has made the device ready.
+int32_t InitMouse();  // 1 when the device is ready; a second call keeps it
+int32_t PollMouse();  // 1 when the device's events were read
+int32_t MousePosX();
+int32_t MousePosY();
+int32_t MouseMoveX();
+int32_t MouseMoveY();
+int32_t MouseWheelSteps();                    // wheel notches of the last poll, truncated toward zero
+int32_t MouseButtonDown(int32_t n);           // 1 left, 2 right, 3 middle; other numbers read 0
+void SetMousePosition(int32_t x, int32_t y);  // unclamped until the next successful poll
+void SuspendMouse(int32_t release);           // 1 frees the mouse, anything else takes it back
+void UncaptureMouse();                        // frees the cursor and unacquires the device
+void EndMouse();
