@@ -1,0 +1,67 @@
+// The modal message box: the calling thread's other windows are disabled while it is shown and
+// enabled again afterwards, keyed by thread so that other threads' windows are never touched.
+#include <commctrl.h>
+#include <ole2.h>
+#include <windows.h>
+
+#include "runtime/window/window_internal.h"
+
+MessageBoxLibrary gMessageBoxes;
+
+namespace {
+BOOL CALLBACK DisableThreadWindow(HWND window, LPARAM) {
+  if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) return TRUE;
+  if (!IsWindowVisible(window) || !IsWindowEnabled(window) || window == GetForegroundWindow()) return TRUE;
+  auto* node =
+      (DisabledWindowNode*)NodeListAdd(&gMessageBoxes.disabledWindows, sizeof(ObjectNode) + sizeof(DisabledWindowNode));
+  if (!node) return TRUE;  // without a record it could never be enabled again
+  EnableWindow(window, FALSE);
+  node->thread = GetCurrentThreadId();
+  node->window = window;
+  return TRUE;
+}
+
+void EnableThreadWindows() {
+  DWORD thread = GetCurrentThreadId();
+  for (ObjectNode* node = gMessageBoxes.disabledWindows; node;) {
+    ObjectNode* older = node->older;
+    auto* record = (DisabledWindowNode*)NodeRecord(node);
+    if (record->thread == thread) {
+      EnableWindow(record->window, TRUE);
+      NodeListRemove(&gMessageBoxes.disabledWindows, record);
+    }
+    node = older;
+  }
+}
+}  // namespace
+
+void InitMessageBoxes() {
+  InitCommonControls();
+  CoInitialize(nullptr);
+}
+
+void SuspendThreadWindows(int32_t disable) {
+  if (disable) {
+    EnumWindows(DisableThreadWindow, 0);
+  } else {
+    EnableThreadWindows();
+  }
+}
+
+HWND ProcessForegroundWindow() {
+  HWND foreground = GetForegroundWindow();
+  if (!foreground) return nullptr;
+  DWORD process = 0;
+  GetWindowThreadProcessId(foreground, &process);
+  return process == GetCurrentProcessId() ? foreground : nullptr;
+}
+
+int32_t ShowMessageBox(const char* title, const char* text, uint32_t flags) {
+  SuspendThreadWindows(1);
+  HWND owner = ProcessForegroundWindow();
+  int32_t result = MessageBoxA(owner, text ? text : "", title ? title : "", flags);
+  SuspendThreadWindows(0);
+  return result;
+}
+
+int32_t ShowMessageBox(const char* title, const char* text) { return ShowMessageBox(title, text, 0); }

@@ -1,0 +1,89 @@
+// The event reader and its FIFO queue: queued events come first, otherwise one message is read,
+// run through the active window's accelerators and dispatched; the window procedure may set an
+// immediate event, and without one the message number itself is the event.
+#include <windows.h>
+
+#include "runtime/core/heaps.h"
+#include "runtime/window/window_internal.h"
+
+namespace {
+EventState* Events() { return gWindows.events; }
+
+int32_t TakeQueuedEvent(EventState* events) {
+  EventNode* node = events->head;
+  events->head = node->next;
+  if (!events->head) events->tail = nullptr;
+  events->window = node->window;
+  events->immediate = 0;
+  int32_t event = node->event;
+  RuntimeFree(node);
+  return event;
+}
+
+// One message from the thread's queue, waiting as the timeout says; false when none came.
+bool TakeMessage(int32_t timeout, MSG* message) {
+  if (timeout == -1) return GetMessageA(message, nullptr, 0, 0) != -1;
+  if (PeekMessageA(message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) return true;
+  if (timeout == 0) return false;
+  if (MsgWaitForMultipleObjects(0, nullptr, FALSE, (DWORD)timeout, QS_ALLINPUT) == WAIT_TIMEOUT) return false;
+  return PeekMessageA(message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD) != 0;
+}
+}  // namespace
+
+void FreeDropRecord() {
+  EventState* events = Events();
+  if (!events || !events->dropRecord) return;
+  if (void* buffer = ((DropRecord*)events->dropRecord)->buffer) RuntimeFree(buffer);
+  RuntimeFree(events->dropRecord);
+  events->dropRecord = nullptr;
+}
+
+void QueueEvent(int32_t event, ObjectNumber window) {
+  EventState* events = Events();
+  if (!events) return;
+  if (events->tail && events->tail->event == event && events->tail->window == window) return;
+  auto* node = (EventNode*)RuntimeAlloc(sizeof(EventNode));
+  if (!node) return;
+  node->event = event;
+  node->window = window;
+  if (events->tail) {
+    events->tail->next = node;
+  } else {
+    events->head = node;
+  }
+  events->tail = node;
+}
+
+int32_t ReadWindowEvent(int32_t timeout) {
+  EventState* events = Events();
+  if (!events) return 0;
+  FreeDropRecord();
+  events->type = -1;
+  if (events->head) return TakeQueuedEvent(events);
+
+  MSG message;
+  if (!TakeMessage(timeout, &message)) return 0;
+  HWND active = GetActiveWindow();
+  HACCEL table = ChooseAccelerators(active);
+  if (!table || !TranslateAcceleratorA(active, table, &message)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  if (int32_t immediate = events->immediate) {
+    events->immediate = 0;
+    return immediate;
+  }
+  events->lastWParam = message.wParam;
+  events->lastLParam = message.lParam;
+  return (int32_t)message.message;
+}
+
+int32_t PollWindowEvent() { return ReadWindowEvent(0); }
+int32_t AwaitWindowEvent() { return ReadWindowEvent(-1); }
+
+ObjectNumber EventWindow() { return Events() ? Events()->window : -1; }
+int32_t EventType() { return Events() ? Events()->type : -1; }
+intptr_t EventData() { return Events() ? Events()->data : 0; }
+WPARAM EventwParam() { return Events() ? Events()->lastWParam : 0; }
+LPARAM EventlParam() { return Events() ? Events()->lastLParam : 0; }
+void* EventDropRecord() { return Events() ? Events()->dropRecord : nullptr; }

@@ -1,0 +1,182 @@
+// The window procedure and the event reader on real windows and real messages.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "runtime/core/heaps.h"
+#include "window/window_fixture.h"
+
+namespace {
+constexpr ObjectNumber kA = 10;
+constexpr ObjectNumber kB = 11;
+
+class WindowEvents : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    a = HiddenWindow(kA);
+    b = HiddenWindow(kB);
+    ASSERT_TRUE(a && b);
+    DrainEvents();
+  }
+  void Erase(HWND window) {
+    HDC dc = GetDC(window);
+    SendMessageA(window, WM_ERASEBKGND, (WPARAM)dc, 0);
+    ReleaseDC(window, dc);
+  }
+  HWND a = nullptr;
+  HWND b = nullptr;
+};
+}  // namespace
+
+TEST_F(WindowEvents, PollOnNothingReturnsZeroAtOnce) {
+  DWORD start = GetTickCount();
+  EXPECT_EQ(PollWindowEvent(), 0);
+  EXPECT_EQ(EventType(), -1);
+  EXPECT_LT(GetTickCount() - start, 1000u);
+  EXPECT_EQ(ReadWindowEvent(50), 0);
+}
+
+TEST_F(WindowEvents, SentCloseIsQueuedAndTheWindowStays) {
+  EXPECT_EQ(SendMessageA(a, WM_CLOSE, 0, 0), 0);
+  EXPECT_EQ(QueuedEvents(), 1);
+  EXPECT_EQ(PollWindowEvent(), EVENT_CLOSE);
+  EXPECT_EQ(EventWindow(), kA);
+  EXPECT_TRUE(IsWindow(a));
+  EXPECT_NE(WindowExists(kA), 0);
+}
+
+TEST_F(WindowEvents, PostedCloseReadsAsTheMessageThenTheQueuedEvent) {
+  PostMessageA(b, WM_CLOSE, 0, 0);
+  EXPECT_EQ(PollWindowEvent(), WM_CLOSE);  // the message itself, by the fall-back rule
+  EXPECT_EQ(EventWindow(), kB);
+  EXPECT_EQ(QueuedEvents(), 1);
+  EXPECT_EQ(PollWindowEvent(), EVENT_CLOSE);  // then the queued close event
+  EXPECT_EQ(EventWindow(), kB);
+  EXPECT_TRUE(IsWindow(b));
+}
+
+TEST_F(WindowEvents, OnlyConsecutiveRepeatsMerge) {
+  Erase(a);
+  Erase(a);
+  EXPECT_EQ(QueuedEvents(), 1);
+  DrainEvents();
+
+  Erase(a);
+  Erase(b);
+  Erase(a);
+  ASSERT_EQ(QueuedEvents(), 3);
+  ObjectNumber expected[] = {kA, kB, kA};
+  for (ObjectNumber window : expected) {
+    EXPECT_EQ(PollWindowEvent(), EVENT_REPAINT);
+    EXPECT_EQ(EventWindow(), window);
+  }
+}
+
+TEST_F(WindowEvents, SizeQueuesResizeUnlessMinimised) {
+  SendMessageA(a, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(10, 10));
+  EXPECT_EQ(QueuedEvents(), 0);
+  EXPECT_EQ(SendMessageA(a, WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10)), 0);
+  EXPECT_EQ(QueuedEvents(), 1);
+  EXPECT_EQ(PollWindowEvent(), EVENT_RESIZE);
+  EXPECT_EQ(EventWindow(), kA);
+
+  EXPECT_EQ(SendMessageA(a, WM_MOVE, 0, MAKELPARAM(5, 5)), 0);
+  EXPECT_EQ(PollWindowEvent(), EVENT_MOVE);
+}
+
+TEST_F(WindowEvents, ActivationQueuesOnlyWhenActivated) {
+  EXPECT_EQ(SendMessageA(a, WM_ACTIVATE, WA_INACTIVE, 0), 1);
+  EXPECT_EQ(QueuedEvents(), 0);
+  EXPECT_EQ(SendMessageA(a, WM_ACTIVATE, WA_ACTIVE, 0), 1);
+  EXPECT_EQ(PollWindowEvent(), EVENT_ACTIVATE);
+  EXPECT_EQ(SendMessageA(a, WM_ACTIVATE, WA_CLICKACTIVE, 0), 1);
+  EXPECT_EQ(PollWindowEvent(), EVENT_ACTIVATE);
+  EXPECT_EQ(EventWindow(), kA);
+}
+
+TEST_F(WindowEvents, CommandsGiveImmediateEvents) {
+  PostMessageA(a, WM_COMMAND, 7, 0);  // a menu item
+  EXPECT_EQ(PollWindowEvent(), EVENT_MENU);
+  EXPECT_EQ(EventData(), 7);
+  EXPECT_EQ(EventWindow(), kA);
+  EXPECT_EQ(QueuedEvents(), 0);
+
+  PostMessageA(b, WM_COMMAND, MAKEWPARAM(500, 1), 0);  // an accelerator other than the focus ones
+  EXPECT_EQ(PollWindowEvent(), EVENT_MENU);
+  EXPECT_EQ(EventData(), 500);
+  EXPECT_EQ(EventWindow(), kB);
+
+  HWND button = CreateWindowExA(0, "BUTTON", "b", WS_CHILD, 0, 0, 20, 20, a, (HMENU)42, nullptr, nullptr);
+  HWND menuLike =
+      CreateWindowExA(0, "BUTTON", "m", WS_CHILD, 0, 0, 20, 20, a, (HMENU)(intptr_t)-10000, nullptr, nullptr);
+  ASSERT_TRUE(button && menuLike);
+  PostMessageA(a, WM_COMMAND, MAKEWPARAM(42, BN_DOUBLECLICKED), (LPARAM)button);
+  EXPECT_EQ(PollWindowEvent(), EVENT_CONTROL);
+  EXPECT_EQ(EventData(), 42);
+  EXPECT_EQ(EventType(), BN_DOUBLECLICKED);
+  PostMessageA(a, WM_COMMAND, MAKEWPARAM(33, BN_CLICKED), (LPARAM)menuLike);
+  EXPECT_EQ(PollWindowEvent(), EVENT_MENU);
+  EXPECT_EQ(EventData(), 33);
+
+  PostMessageA(a, MSG_CONTROL_EVENT, 5, 9);
+  EXPECT_EQ(PollWindowEvent(), EVENT_CONTROL);
+  EXPECT_EQ(EventData(), 5);
+  EXPECT_EQ(EventType(), 9);
+  DestroyWindow(button);
+  DestroyWindow(menuLike);
+}
+
+TEST_F(WindowEvents, TrayMessages) {
+  PostMessageA(a, MSG_TRAY_EVENT, 3, WM_RBUTTONUP);
+  EXPECT_EQ(PollWindowEvent(), EVENT_TRAY);
+  EXPECT_EQ(EventData(), 3);
+  EXPECT_EQ(EventType(), 1);
+  PostMessageA(a, MSG_TRAY_EVENT, 3, WM_MOUSEMOVE);
+  EXPECT_EQ(PollWindowEvent(), (int32_t)MSG_TRAY_EVENT);
+  EXPECT_EQ(EventType(), -1);
+  EXPECT_EQ(EventlParam(), WM_MOUSEMOVE);
+  PostMessageA(a, MSG_TRAY_CALLBACK, 4, WM_LBUTTONDBLCLK);
+  EXPECT_EQ(PollWindowEvent(), (int32_t)MSG_TRAY_CALLBACK);
+  EXPECT_EQ(PollWindowEvent(), EVENT_TRAY);
+  EXPECT_EQ(EventData(), 4);
+  EXPECT_EQ(EventType(), 2);
+}
+
+TEST_F(WindowEvents, DropRecordLivesUntilTheNextRead) {
+  auto* record = (DropRecord*)RuntimeAlloc(sizeof(DropRecord));
+  record->buffer = RuntimeAlloc(32);
+  PostMessageA(a, MSG_DROP_CONTROL, 8, (LPARAM)record);
+  EXPECT_EQ(PollWindowEvent(), EVENT_DROP_CONTROL);
+  EXPECT_EQ(EventData(), 8);
+  EXPECT_EQ(EventDropRecord(), record);
+  PollWindowEvent();
+  EXPECT_EQ(EventDropRecord(), nullptr);
+}
+
+TEST_F(WindowEvents, CallbacksComeFirst) {
+  WindowRecord* record = RecordOf(kA);
+  ASSERT_NE(record, nullptr);
+  record->callback = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+    return message == WM_USER + 5 ? 77 : CONTINUE_RUNTIME;
+  };
+  EXPECT_EQ(SendMessageA(a, WM_USER + 5, 0, 0), 77);
+  SendMessageA(a, WM_CLOSE, 0, 0);  // carries on to the runtime
+  EXPECT_EQ(QueuedEvents(), 1);
+  record->callback = nullptr;
+  DrainEvents();
+
+  // A background brush paints the client area and the repaint is still queued.
+  record->background = CreateSolidBrush(RGB(1, 2, 3));
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 16);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  EXPECT_EQ(SendMessageA(a, WM_ERASEBKGND, (WPARAM)dc, 0), 1);
+  EXPECT_EQ(GetPixel(dc, 1, 1), RGB(1, 2, 3));
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(record->background);
+  record->background = nullptr;
+  EXPECT_EQ(PollWindowEvent(), EVENT_REPAINT);
+}

@@ -1,0 +1,244 @@
+// Opening, closing and querying numbered windows on real Win32 windows.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "window/window_fixture.h"
+
+namespace {
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+RECT OuterRect(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return r;
+}
+}  // namespace
+
+TEST(Window, DemoWindowHasExactClientAreaCentredOnScreen) {
+  HWND window = DemoWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(WindowHandle(0), window);
+  EXPECT_NE(WindowExists(0), 0);
+
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 800);
+  EXPECT_EQ(client.bottom, 600);
+  RECT outer = OuterRect(window);
+  EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
+  EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
+
+  LONG style = GetWindowLongA(window, GWL_STYLE);
+  EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_FALSE(IsIconic(window) || IsZoomed(window));
+
+  EXPECT_EQ(ClassOf(window), "WindowClass_0");
+  EXPECT_EQ(GetPropA(window, "TQ_WindowID"), (HANDLE)1);
+  EXPECT_EQ(GetClassLongPtrA(window, GCLP_WNDPROC), (ULONG_PTR)RuntimeClassProc);
+  EXPECT_EQ(GetClassLongA(window, GCL_STYLE), (DWORD)CS_DBLCLKS);
+
+  WindowRecord* record = RecordOf(0);
+  ASSERT_NE(record, nullptr);
+  ASSERT_EQ(record->acceleratorCount, 2);
+  EXPECT_EQ(record->accelerators[0].key, VK_TAB);
+  EXPECT_EQ(record->accelerators[0].fVirt, 3);
+  EXPECT_EQ(record->accelerators[0].cmd, 1212);
+  EXPECT_EQ(record->accelerators[1].fVirt, 7);
+  EXPECT_EQ(record->accelerators[1].cmd, 1213);
+  EXPECT_NE(record->acceleratorTable, nullptr);
+}
+
+TEST(Window, StyleRuleAddsCaptionOnlyWithoutOtherStyleBits) {
+  EXPECT_EQ(WindowStyleFromFlags(0), (DWORD)WS_CAPTION);
+  EXPECT_EQ(WindowStyleFromFlags(kWindowHidden), (DWORD)WS_CAPTION);
+  EXPECT_EQ(WindowStyleFromFlags(kWindowCentreOnScreen | kWindowCentreOnOwner), (DWORD)WS_CAPTION);
+  EXPECT_EQ(WindowStyleFromFlags(WS_BORDER), (DWORD)WS_BORDER);
+  EXPECT_EQ(WindowStyleFromFlags(kDemoFlags), (DWORD)(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
+  // Maximised and minimised stay in the style, so they count as style bits.
+  EXPECT_EQ(WindowStyleFromFlags(kWindowMaximised), (DWORD)WS_MAXIMIZE);
+  EXPECT_EQ(WindowStyleFromFlags(kWindowMinimised | kWindowHidden), (DWORD)WS_MINIMIZE);
+}
+
+TEST(Window, HiddenFlagGivesCaptionedWindowNotShown) {
+  EnsureWindowsStarted();
+  HWND window = (HWND)OpenWindow(1, 20, 20, 200, 100, "hidden", kWindowHidden);
+  ASSERT_NE(window, nullptr);
+  EXPECT_FALSE(IsWindowVisible(window));
+  EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION, WS_CAPTION);
+  EXPECT_FALSE(GetWindowLongA(window, GWL_STYLE) & WS_SYSMENU);
+}
+
+TEST(Window, BorderOnlyFlagsReachWin32Unchanged) {
+  EnsureWindowsStarted();
+  // The style Win32 is given, as the creation message reports it.
+  static DWORD created;
+  gWindows.events->globalCallback = [](HWND, UINT message, WPARAM, LPARAM lParam) -> LRESULT {
+    if (message == WM_NCCREATE) created = ((CREATESTRUCTA*)lParam)->style;
+    return CONTINUE_RUNTIME;
+  };
+  HWND window = (HWND)OpenWindow(2, 30, 30, 100, 50, nullptr, WS_BORDER | kWindowHidden);
+  gWindows.events->globalCallback = nullptr;
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(created & ~WS_CLIPSIBLINGS, (DWORD)WS_BORDER);
+  char title[8] = "x";
+  GetWindowTextA(window, title, sizeof title);
+  EXPECT_STREQ(title, "");
+  CloseWindowObject(2);
+}
+
+TEST(Window, ReopeningANumberClosesTheOldWindowAndClosingUnregistersTheClass) {
+  EnsureWindowsStarted();
+  HWND first = (HWND)OpenWindow(3, 10, 10, 120, 80, "first", kWindowHidden);
+  ASSERT_NE(first, nullptr);
+  HWND second = (HWND)OpenWindow(3, 10, 10, 120, 80, "second", kWindowHidden);
+  ASSERT_NE(second, nullptr);
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_TRUE(IsWindow(second));
+  EXPECT_EQ(WindowHandle(3), second);
+  EXPECT_EQ(ClassOf(second), "WindowClass_3");
+
+  CloseWindowObject(3);
+  EXPECT_FALSE(IsWindow(second));
+  EXPECT_FALSE(ClassRegistered("WindowClass_3"));
+  EXPECT_EQ(WindowExists(3), 0);
+  EXPECT_EQ(WindowHandle(3), nullptr);
+  CloseWindowObject(3);  // a second close of the number is ignored
+}
+
+TEST(Window, AnyIdWindowIsNamedByItsNumber) {
+  EnsureWindowsStarted();
+  intptr_t number = OpenWindow(AnyID, 10, 10, 100, 60, "dynamic", kWindowHidden);
+  ASSERT_NE(number, 0);
+  EXPECT_EQ((void*)RecordOf(number), (void*)number);
+  EXPECT_EQ(WindowExists(number), number);
+  HWND window = WindowHandle(number);
+  ASSERT_NE(window, nullptr);
+  std::string name = "WindowClass_" + std::to_string((long long)number);
+  EXPECT_EQ(ClassOf(window), name);
+  EXPECT_EQ(GetPropA(window, "TQ_WindowID"), (HANDLE)(number + 1));
+
+  CloseWindowObject(number);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(ClassRegistered(name.c_str()));
+  EXPECT_EQ(WindowExists(number), 0);
+}
+
+TEST(Window, PlacementRules) {
+  HWND demo = DemoWindow();
+  int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+
+  HWND wide = (HWND)OpenWindow(4, 100, 100, screenWidth + 500, 100, "wide", kWindowHidden | kWindowCentreOnScreen);
+  ASSERT_NE(wide, nullptr);
+  RECT r = OuterRect(wide);
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.right - r.left, screenWidth);
+  CloseWindowObject(4);
+
+  // Centring on the active window when there is no owner.
+  ASSERT_EQ(GetActiveWindow(), demo);
+  HWND centred = (HWND)OpenWindow(4, 0, 0, 200, 100, "owner", kWindowHidden | kWindowCentreOnOwner);
+  ASSERT_NE(centred, nullptr);
+  RECT reference = OuterRect(demo);
+  r = OuterRect(centred);
+  EXPECT_EQ(r.left, reference.left + ((reference.right - reference.left) - (r.right - r.left)) / 2);
+  EXPECT_EQ(r.top, reference.top + ((reference.bottom - reference.top) - (r.bottom - r.top)) / 2);
+  CloseWindowObject(4);
+
+  // -65535 without a centring bit lets Win32 choose; with bit 0x1 the centred place wins.
+  static POINT asked;
+  gWindows.events->globalCallback = [](HWND, UINT message, WPARAM, LPARAM lParam) -> LRESULT {
+    if (message == WM_NCCREATE) asked = POINT{((CREATESTRUCTA*)lParam)->x, ((CREATESTRUCTA*)lParam)->y};
+    return CONTINUE_RUNTIME;
+  };
+  HWND placed = (HWND)OpenWindow(4, kWindowDefaultPosition, 10, 100, 60, "default", kWindowHidden);
+  ASSERT_NE(placed, nullptr);
+  EXPECT_NE(asked.x, kWindowDefaultPosition);
+  EXPECT_NE(OuterRect(placed).left, kWindowDefaultPosition);
+  CloseWindowObject(4);
+  HWND middle = (HWND)OpenWindow(4, kWindowDefaultPosition, kWindowDefaultPosition, 300, 60, "centre",
+                                 kWindowHidden | kWindowCentreOnScreen);
+  gWindows.events->globalCallback = nullptr;
+  ASSERT_NE(middle, nullptr);
+  r = OuterRect(middle);
+  EXPECT_EQ(r.left, (screenWidth - (r.right - r.left)) / 2);
+  CloseWindowObject(4);
+}
+
+TEST(Window, CursorPositionCountsTheRightAndBottomEdgesAsInside) {
+  HWND window = DemoWindow();
+  POINT saved;
+  GetCursorPos(&saved);
+  POINT corner{800, 600};
+  ClientToScreen(window, &corner);
+
+  SetCursorPos(corner.x, corner.y);
+  EXPECT_EQ(WindowCursorX(0), 800);
+  EXPECT_EQ(WindowCursorY(0), 600);
+  SetCursorPos(corner.x + 1, corner.y);
+  EXPECT_EQ(WindowCursorX(0), -1);
+  SetCursorPos(corner.x, corner.y + 1);
+  EXPECT_EQ(WindowCursorY(0), -1);
+  SetCursorPos(corner.x - 801, corner.y - 300);
+  EXPECT_EQ(WindowCursorX(0), -1);
+  SetCursorPos(corner.x - 800, corner.y - 600);
+  EXPECT_EQ(WindowCursorX(0), 0);
+  EXPECT_EQ(WindowCursorY(0), 0);
+
+  SetCursorPos(saved.x, saved.y);
+  EXPECT_EQ(WindowCursorX(99), -1);
+  EXPECT_EQ(WindowCursorY(99), -1);
+}
+
+TEST(Window, NumbersThatNameNoWindowAreRefusedOrIgnored) {
+  EnsureWindowsStarted();
+  EXPECT_EQ(OpenWindow(-5, 0, 0, 10, 10, "bad", kWindowHidden), 0);
+  EXPECT_EQ(WindowHandle(12345), nullptr);
+  EXPECT_EQ(WindowExists(12345), 0);
+  EXPECT_EQ(WindowExists(AnyID), 0);
+  int local = 0;
+  EXPECT_EQ(WindowExists((intptr_t)&local), 0);  // an address never issued as a window number
+  EXPECT_EQ(WindowHandle((intptr_t)&local), nullptr);
+  CloseWindowObject(777);
+  CloseWindowObject((intptr_t)&local);
+}
+
+TEST(Window, LibraryEndClosesEveryWindow) {
+  EnsureWindowsStarted();
+  // The library end on a registry of its own, so the shared windows stay open.
+  ObjectRegistry* shared = gWindows.windows;
+  gWindows.windows = RegistryCreate(sizeof(WindowRecord), 16, CloseWindowObject);
+  HWND a = (HWND)OpenWindow(5, 0, 0, 50, 50, "a", kWindowHidden);
+  intptr_t dynamic = OpenWindow(AnyID, 0, 0, 50, 50, "b", kWindowHidden);
+  HWND b = WindowHandle(dynamic);
+  ASSERT_TRUE(a && b);
+  EndWindowLibrary();
+  EXPECT_FALSE(IsWindow(a));
+  EXPECT_FALSE(IsWindow(b));
+  EXPECT_FALSE(ClassRegistered("WindowClass_5"));
+  EXPECT_EQ(WindowExists(5), 0);
+  gWindows.windows = shared;
+  EXPECT_EQ(WindowHandle(0), DemoWindow());
+}
+
+TEST(Window, ControlLibraryStart) {
+  EnsureWindowsStarted();
+  EXPECT_EQ(gControls.defaultFont, (HFONT)GetStockObject(DEFAULT_GUI_FONT));
+  ASSERT_NE(gControls.controls, nullptr);
+  EXPECT_EQ(gControls.controls->capacity, 50);
+  ASSERT_NE(gControls.state, nullptr);
+  EXPECT_EQ(gControls.state->count, 10);
+  ASSERT_NE(gControls.state->words, nullptr);
+  EXPECT_EQ(gControls.state->font, gControls.defaultFont);
+  EXPECT_EQ(RouteControlMessage(nullptr, nullptr, WM_COMMAND, 0, 0), UNHANDLED);
+}
