@@ -1,7 +1,9 @@
 // The control library's start: its lock, the default control font, the controls registry and the
 // common-control classes. Controls reach their handlers through RouteControlMessage.
-#include <commctrl.h>
 #include <windows.h>
+// (windows.h first: the headers below build on its types)
+
+#include <commctrl.h>
 
 #include "runtime/core/heaps.h"
 #include "runtime/window/window_internal.h"

@@ -1,5 +1,6 @@
 // Tab and Shift+Tab among the controls of the active runtime window, as dialogs do it: choosing the
 // accelerator table for a message and walking the window's descendants to move the focus.
+
 #include <windows.h>
 
 #include <cstring>

@@ -1,8 +1,10 @@
 // The modal message box: the calling thread's other windows are disabled while it is shown and
 // enabled again afterwards, keyed by thread so that other threads' windows are never touched.
+#include <windows.h>
+// (windows.h first: the headers below build on its types)
+
 #include <commctrl.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include "runtime/window/window_internal.h"
 

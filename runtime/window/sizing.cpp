@@ -1,6 +1,7 @@
 // Interactive sizing done by the runtime instead of Win32's modal loop (with full-window dragging
 // on), so that each mouse movement or key is one ordinary message and the program's own loop
 // keeps running while the window changes size.
+
 #include <windows.h>
 
 #include "runtime/window/window_internal.h"

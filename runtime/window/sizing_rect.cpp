@@ -1,5 +1,6 @@
 // The arithmetic of interactive sizing: where the edges go for a cursor point within the track
 // limits, and what an arrow key does. No Win32 calls, so it is tested on its own.
+
 #include <windows.h>
 
 #include "runtime/window/window_internal.h"

@@ -1,7 +1,9 @@
 // Numbered windows: opening with a class of their own and the focus accelerators, closing, the
 // queries on a window, and the window library's start and end.
-#include <ole2.h>
 #include <windows.h>
+// (windows.h first: the headers below build on its types)
+
+#include <ole2.h>
 
 #include <cstdio>
 

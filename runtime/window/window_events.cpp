@@ -1,6 +1,7 @@
 // The event reader and its FIFO queue: queued events come first, otherwise one message is read,
 // run through the active window's accelerators and dispatched; the window procedure may set an
 // immediate event, and without one the message number itself is the event.
+
 #include <windows.h>
 
 #include "runtime/core/heaps.h"

@@ -1,6 +1,7 @@
 // The procedure of every runtime window class. Sizing gets each message first, then the window's
 // callbacks; the runtime itself queues close, move, size, repaint and activation events, sets
 // immediate events for commands, tray and drop messages, and routes control messages.
+
 #include <windows.h>
 
 #include "runtime/window/window_internal.h"

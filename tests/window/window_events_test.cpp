@@ -1,6 +1,8 @@
 // The window procedure and the event reader on real windows and real messages.
-#include <gtest/gtest.h>
 #include <windows.h>
+// (windows.h first: the headers below build on its types)
+
+#include <gtest/gtest.h>
 
 #include "runtime/core/heaps.h"
 #include "window/window_fixture.h"

@@ -1,6 +1,8 @@
 // Opening, closing and querying numbered windows on real Win32 windows.
-#include <gtest/gtest.h>
 #include <windows.h>
+// (windows.h first: the headers below build on its types)
+
+#include <gtest/gtest.h>
 
 #include <string>
 
