@@ -232,15 +232,3 @@ TEST(Window, LibraryEndClosesEveryWindow) {
   gWindows.windows = shared;
   EXPECT_EQ(WindowHandle(0), DemoWindow());
 }
-
-TEST(Window, ControlLibraryStart) {
-  EnsureWindowsStarted();
-  EXPECT_EQ(gControls.defaultFont, (HFONT)GetStockObject(DEFAULT_GUI_FONT));
-  ASSERT_NE(gControls.controls, nullptr);
-  EXPECT_EQ(gControls.controls->capacity, 50);
-  ASSERT_NE(gControls.state, nullptr);
-  EXPECT_EQ(gControls.state->count, 10);
-  ASSERT_NE(gControls.state->words, nullptr);
-  EXPECT_EQ(gControls.state->font, gControls.defaultFont);
-  EXPECT_EQ(RouteControlMessage(nullptr, nullptr, WM_COMMAND, 0, 0), UNHANDLED);
-}
