@@ -1,0 +1,60 @@
+// Broad-phase collision detection on a uniform grid. Every registered entity is entered into
+// each cell its integer bounds overlap with a positive area, and remembers those cells in turn;
+// a query returns the distinct other entities sharing at least one cell. Moved entities are
+// re-placed; entities are never taken out of the grid, and the grid does not own them.
+#pragma once
+#include <cstdint>
+
+#include "app/entity.h"
+#include "app/object_list.h"
+
+struct GridCell {
+  int32_t x;  // column times the cell width
+  int32_t y;  // row times the cell height
+  int32_t width;
+  int32_t height;
+  ObjectList* occupants;  // full nodes, item: the Entity
+};
+
+// The grid's entity list holds one entry per AddEntityToGrid: item is the Entity, extra its
+// cell-reference list (short nodes, item: the GridCell). An entity occupies a cell exactly when
+// the cell is in the cell-reference list of the entity's first entry.
+struct CollisionGrid {
+  char* name;  // the grid's own copy
+  ObjectNumber number;
+  int32_t columns;
+  int32_t rows;
+  int32_t cellWidth;
+  int32_t cellHeight;
+  ObjectList* entities;
+  GridCell* cells;  // row after row: cell (i, j) is cells[j * columns + i]
+};
+
+constexpr uint32_t kCellOccupiedColour = 0x0000FF;
+constexpr uint32_t kCellEmptyColour = 0x00FF00;
+
+// Null when a count or cell size is not positive, when the grid would not fit the 32-bit pixel
+// range, or when memory ran out.
+CollisionGrid* CreateGrid(int32_t columns, int32_t rows, int32_t cellWidth, int32_t cellHeight, const char* name,
+                          ObjectNumber number);
+// Makes the cell array and each cell's empty occupant list; 1 on success.
+int32_t InitGridCells(CollisionGrid* grid);
+void AddEntityToGrid(CollisionGrid* grid, Entity* entity);
+// Takes the entity out of its old cells and enters it into those its bounds now overlap.
+void PlaceEntity(CollisionGrid* grid, Entity* entity);
+// Re-places every registered entity whose moved flag is set, in registration order.
+void UpdateMovedEntities(CollisionGrid* grid);
+// A new list (the caller's) of the other entities sharing a cell, each once, in order of first
+// discovery. Empty for an entity that is not registered; null for a null grid or no memory.
+ObjectList* QueryCandidates(CollisionGrid* grid, const Entity* entity);
+// Between BeginDrawing and EndDrawing: every cell, red when occupied, green when empty.
+void DrawGrid(const CollisionGrid* grid);
+
+// Frees the grid with its cells and lists (not the entities). The demo keeps its grid to the end;
+// tests and tools that make many grids release them.
+void FreeGrid(CollisionGrid* grid);
+
+GridCell* GridCellAt(const CollisionGrid* grid, int32_t column, int32_t row);  // null outside
+ListNode* FindGridEntry(const CollisionGrid* grid, const Entity* entity);      // the first one
+// 1 when every list is well linked and occupants and cell references agree, else 0.
+int32_t GridValidate(const CollisionGrid* grid);

@@ -1,0 +1,15 @@
+// Float-to-integer conversion of the demo: nearest integer, ties to even, independent of the
+// floating-point rounding mode. Values beyond the 32-bit range saturate; NaN gives 0.
+#pragma once
+#include <cmath>
+#include <cstdint>
+
+inline int32_t RoundToInt(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return INT32_MAX;
+  if (value <= -2147483648.0) return INT32_MIN;
+  double low = std::floor(value);
+  double fraction = value - low;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(low, 2.0) != 0.0)) low += 1.0;
+  return (int32_t)low;
+}

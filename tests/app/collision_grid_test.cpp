@@ -1,0 +1,283 @@
+// Collision grid: placement at edges and corners, re-placement of moved entities, the candidate
+// query, entities added twice, and a randomised check against a direct overlap test.
+#include "app/collision_grid.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "app_setup.h"
+
+namespace {
+
+using Cell = std::pair<int, int>;  // column, row
+using Cells = std::vector<Cell>;
+
+Cell CellOf(const CollisionGrid* grid, const void* item) {
+  auto index = (int)((const GridCell*)item - grid->cells);
+  return {index % grid->columns, index / grid->columns};
+}
+
+// The cells of the entity's first entry, in the order they were entered.
+Cells CellsOf(const CollisionGrid* grid, const Entity* e) {
+  Cells out;
+  ListNode* entry = FindGridEntry(grid, e);
+  if (!entry) return out;
+  for (ListNode* ref = ObjListFirst((ObjectList*)entry->extra); ref; ref = ref->next) {
+    out.push_back(CellOf(grid, ref->item));
+  }
+  return out;
+}
+
+std::vector<const void*> Items(const ObjectList* list) {
+  std::vector<const void*> out;
+  for (ListNode* n = ObjListFirst(list); n; n = n->next) out.push_back(n->item);
+  return out;
+}
+
+class CollisionGridTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureAppStarted();
+    grid = CreateGrid(25, 18, 32, 32, "mygrid", AnyID);
+    ASSERT_NE(grid, nullptr);
+  }
+  void TearDown() override {
+    EXPECT_EQ(GridValidate(grid), 1);
+    FreeGrid(grid);
+  }
+  // An entity whose bounds are exactly the given box.
+  Entity* At(float x, float y, int32_t w, int32_t h) {
+    Entity* e = CreateEntity("e", AnyID);
+    e->x = x;
+    e->y = y;
+    e->width = w;
+    e->height = h;
+    return e;
+  }
+  Entity* Added(float x, float y, int32_t w, int32_t h) {
+    Entity* e = At(x, y, w, h);
+    AddEntityToGrid(grid, e);
+    return e;
+  }
+  std::vector<const void*> Query(const Entity* e) {
+    ObjectList* result = QueryCandidates(grid, e);
+    EXPECT_NE(result, nullptr);
+    std::vector<const void*> items = Items(result);
+    EXPECT_EQ((size_t)ObjListCount(result), items.size());
+    ObjListFree(result);
+    return items;
+  }
+  intptr_t Occupants(int column, int row) { return ObjListCount(GridCellAt(grid, column, row)->occupants); }
+  CollisionGrid* grid = nullptr;
+};
+
+TEST_F(CollisionGridTest, CellsCoverTheGridRowAfterRow) {
+  EXPECT_STREQ(grid->name, "mygrid");
+  EXPECT_EQ(grid->number, AnyID);
+  EXPECT_EQ(ObjListCount(grid->entities), 0);
+  GridCell* cell = GridCellAt(grid, 3, 2);
+  EXPECT_EQ(cell, &grid->cells[2 * 25 + 3]);
+  EXPECT_EQ(cell->x, 96);
+  EXPECT_EQ(cell->y, 64);
+  EXPECT_EQ(cell->width, 32);
+  EXPECT_EQ(cell->height, 32);
+  EXPECT_EQ(cell->occupants->size, kFullNodeSize);
+  EXPECT_EQ(GridCellAt(grid, 24, 17)->x, 768);
+  EXPECT_EQ(GridCellAt(grid, 25, 0), nullptr);
+  EXPECT_EQ(GridCellAt(grid, 0, -1), nullptr);
+}
+
+TEST_F(CollisionGridTest, UnusableDimensionsAreRefused) {
+  EXPECT_EQ(CreateGrid(0, 18, 32, 32, "g", AnyID), nullptr);
+  EXPECT_EQ(CreateGrid(25, -1, 32, 32, "g", AnyID), nullptr);
+  EXPECT_EQ(CreateGrid(25, 18, 0, 32, "g", AnyID), nullptr);
+  EXPECT_EQ(CreateGrid(25, 18, 32, -32, "g", AnyID), nullptr);
+  EXPECT_EQ(CreateGrid(INT32_MAX, INT32_MAX, 1, 1, "g", AnyID), nullptr);
+  EXPECT_EQ(CreateGrid(2, 2, INT32_MAX, 1, "g", AnyID), nullptr);
+}
+
+TEST_F(CollisionGridTest, PlacementCoversCellsOverlappedWithPositiveArea) {
+  EXPECT_EQ(CellsOf(grid, Added(32, 32, 32, 32)), (Cells{{1, 1}}));
+  EXPECT_EQ(CellsOf(grid, Added(32, 32, 33, 32)), (Cells{{1, 1}, {2, 1}}));
+  EXPECT_EQ(CellsOf(grid, Added(0, 0, 50, 50)), (Cells{{0, 0}, {0, 1}, {1, 0}, {1, 1}}));
+  EXPECT_EQ(CellsOf(grid, Added(-10, -10, 20, 20)), (Cells{{0, 0}}));
+  EXPECT_EQ(CellsOf(grid, Added(790, 570, 50, 50)), (Cells{{24, 17}}));
+  EXPECT_EQ(CellsOf(grid, Added(-60, -60, 30, 30)), Cells{}) << "wholly outside";
+  EXPECT_EQ(CellsOf(grid, Added(800, 100, 30, 30)), Cells{}) << "touching the right edge only";
+  EXPECT_EQ(CellsOf(grid, Added(31, 0, 2, 1)), (Cells{{0, 0}, {1, 0}}));
+  // The player's start cell (0, 0) is held by the three boxes that reach it.
+  EXPECT_EQ(Occupants(0, 0), 3);
+  EXPECT_EQ(Occupants(1, 1), 3);
+}
+
+TEST_F(CollisionGridTest, ExtremeBoundsAreHarmless) {
+  Entity* huge = Added(-1e12f, -1e12f, INT32_MAX, INT32_MAX);
+  huge->scaleX = huge->scaleY = 1e9f;
+  PlaceEntity(grid, huge);
+  Entity* far = Added(1e12f, 1e12f, 50, 50);
+  EXPECT_EQ(CellsOf(grid, far), Cells{});
+  Entity* negative = Added(100, 100, -50, -50);
+  EXPECT_LE(CellsOf(grid, negative).size(), 1u);
+}
+
+TEST_F(CollisionGridTest, MovingEmptiesTheOldCells) {
+  Entity* e = Added(0, 0, 50, 50);
+  Entity* other = Added(40, 40, 10, 10);
+  intptr_t registered = gProgram.registry.info->count;
+  e->x = 300;
+  e->y = 200;
+  UpdateMovedFlag(e);
+  UpdateMovedEntities(grid);
+  EXPECT_EQ(CellsOf(grid, e), (Cells{{9, 6}, {9, 7}, {10, 6}, {10, 7}}));
+  EXPECT_EQ(Occupants(0, 0), 0);
+  EXPECT_EQ(Occupants(1, 0), 0);
+  EXPECT_EQ(Occupants(0, 1), 0);
+  EXPECT_EQ(Occupants(1, 1), 1) << "the other entity stays";
+  EXPECT_EQ(Occupants(9, 6), 1);
+  EXPECT_EQ(Query(e), std::vector<const void*>{});
+  EXPECT_EQ(Query(other), std::vector<const void*>{});
+  // Same number of cells before and after: every freed node left the allocation registry.
+  EXPECT_EQ(gProgram.registry.info->count, registered);
+}
+
+TEST_F(CollisionGridTest, OnlyMovedEntitiesAreReplaced) {
+  Entity* still = Added(0, 0, 20, 20);
+  still->x = 490;  // changed but not checked: its moved flag stays 0
+  UpdateMovedEntities(grid);
+  EXPECT_EQ(CellsOf(grid, still), (Cells{{0, 0}}));
+  UpdateMovedFlag(still);
+  UpdateMovedEntities(grid);
+  EXPECT_EQ(CellsOf(grid, still), (Cells{{15, 0}}));
+}
+
+TEST_F(CollisionGridTest, QueryReturnsDistinctOthersInOrderOfDiscovery) {
+  Entity* player = Added(0, 0, 50, 50);  // (0,0) (0,1) (1,0) (1,1)
+  Entity* wide = Added(10, 40, 40, 10);  // (0,1) (1,1): two shared cells
+  Entity* late = Added(33, 1, 5, 5);     // (1,0)
+  Entity* first = Added(1, 1, 5, 5);     // (0,0)
+  Added(200, 200, 5, 5);                 // shares nothing
+  // Cells in entry order (0,0), (0,1), (1,0), (1,1); occupants in order of arrival.
+  EXPECT_EQ(Query(player), (std::vector<const void*>{first, wide, late}));
+  EXPECT_EQ(Query(wide), (std::vector<const void*>{player}));
+  Entity* stranger = At(0, 0, 50, 50);
+  EXPECT_EQ(Query(stranger), std::vector<const void*>{}) << "never added";
+  EXPECT_EQ(QueryCandidates(nullptr, player), nullptr);
+  PlaceEntity(grid, stranger);
+  EXPECT_EQ(Occupants(0, 0), 2) << "placing an unregistered entity does nothing";
+}
+
+TEST_F(CollisionGridTest, AnEntityAddedTwiceUsesItsFirstEntry) {
+  Entity* e = Added(0, 0, 20, 20);
+  Entity* other = Added(10, 10, 5, 5);
+  AddEntityToGrid(grid, e);
+  EXPECT_EQ(ObjListCount(grid->entities), 3);
+  EXPECT_EQ(Occupants(0, 0), 2) << "the second add re-placed the first entry";
+  ListNode* second = ObjListLast(grid->entities);
+  EXPECT_EQ(second->item, e);
+  EXPECT_EQ(ObjListCount((ObjectList*)second->extra), 0);
+  EXPECT_EQ(Query(e), (std::vector<const void*>{other}));
+  e->x = 100;
+  UpdateMovedFlag(e);
+  UpdateMovedEntities(grid);
+  EXPECT_EQ(CellsOf(grid, e), (Cells{{3, 0}}));
+  EXPECT_EQ(Occupants(0, 0), 1);
+  EXPECT_EQ(Occupants(3, 0), 1);
+}
+
+TEST_F(CollisionGridTest, NullArgumentsAreIgnored) {
+  AddEntityToGrid(grid, nullptr);
+  AddEntityToGrid(nullptr, At(0, 0, 5, 5));
+  PlaceEntity(nullptr, nullptr);
+  PlaceEntity(grid, nullptr);
+  UpdateMovedEntities(nullptr);
+  DrawGrid(nullptr);
+  EXPECT_EQ(ObjListCount(grid->entities), 0);
+  EXPECT_EQ(Query(nullptr), std::vector<const void*>{});
+}
+
+// Every cell whose rectangle overlaps the box with a positive area, computed directly.
+std::set<Cell> OverlappedCells(const CollisionGrid* grid, const EntityBounds& b) {
+  std::set<Cell> out;
+  for (int i = 0; i < grid->columns; ++i) {
+    for (int j = 0; j < grid->rows; ++j) {
+      const GridCell* c = GridCellAt(grid, i, j);
+      int64_t w = std::min<int64_t>(c->x + c->width, (int64_t)b.left + b.width) - std::max<int64_t>(c->x, b.left);
+      int64_t h = std::min<int64_t>(c->y + c->height, (int64_t)b.top + b.height) - std::max<int64_t>(c->y, b.top);
+      if (w > 0 && h > 0) out.insert({i, j});
+    }
+  }
+  return out;
+}
+
+TEST(CollisionGridProperty, PlacementMatchesDirectOverlapAfterRandomMoves) {
+  EnsureAppStarted();
+  std::mt19937 rng(20240611);
+  // Grids of several shapes, with odd cell sizes so the truncating divisions meet every case.
+  const int shapes[][4] = {{25, 18, 32, 32}, {7, 5, 13, 29}, {1, 1, 64, 64}, {12, 9, 5, 7}};
+  for (const auto& s : shapes) {
+    CollisionGrid* grid = CreateGrid(s[0], s[1], s[2], s[3], "p", AnyID);
+    ASSERT_NE(grid, nullptr);
+    const int spanX = s[0] * s[2], spanY = s[1] * s[3];
+    std::uniform_real_distribution<float> px(-0.3f * spanX, 1.3f * spanX), py(-0.3f * spanY, 1.3f * spanY);
+    std::uniform_int_distribution<int> size(1, 3 * std::max(s[2], s[3]));
+    std::uniform_real_distribution<float> scale(0.25f, 2.0f);
+    std::vector<Entity*> entities;
+    std::vector<EntityBounds> placedAt;  // each entity's bounds when it was last placed
+    for (int n = 0; n < 40; ++n) {
+      Entity* e = CreateEntity("p", AnyID);
+      e->x = px(rng);
+      e->y = py(rng);
+      e->width = size(rng);
+      e->height = size(rng);
+      if (n % 3 == 0) e->scaleX = scale(rng);
+      if (n % 4 == 0) e->scaleY = scale(rng);
+      AddEntityToGrid(grid, e);
+      entities.push_back(e);
+      placedAt.push_back({});
+      GetEntityBounds(e, &placedAt.back());
+    }
+    for (int round = 0; round < 30; ++round) {
+      for (Entity* e : entities) {
+        if (rng() % 3 == 0) {
+          e->x = px(rng);
+          e->y = py(rng);
+        }
+        if (rng() % 5 == 0) e->width = size(rng);  // a size change alone does not re-place
+        UpdateMovedFlag(e);
+      }
+      UpdateMovedEntities(grid);
+      ASSERT_EQ(GridValidate(grid), 1) << "round " << round;
+      for (size_t k = 0; k < entities.size(); ++k) {
+        Entity* e = entities[k];
+        if (e->moved) GetEntityBounds(e, &placedAt[k]);
+        const EntityBounds& b = placedAt[k];
+        Cells cells = CellsOf(grid, e);
+        std::set<Cell> placed(cells.begin(), cells.end());
+        ASSERT_EQ(placed.size(), cells.size()) << "a cell entered twice";
+        ASSERT_EQ(placed, OverlappedCells(grid, b))
+            << "bounds " << b.left << "," << b.top << "," << b.width << "," << b.height;
+      }
+      // Each cell's occupants are exactly the entities that list the cell.
+      for (int i = 0; i < grid->columns; ++i) {
+        for (int j = 0; j < grid->rows; ++j) {
+          std::set<const void*> expected;
+          for (Entity* e : entities) {
+            Cells cells = CellsOf(grid, e);
+            if (std::find(cells.begin(), cells.end(), Cell{i, j}) != cells.end()) expected.insert(e);
+          }
+          std::vector<const void*> occupants = Items(GridCellAt(grid, i, j)->occupants);
+          ASSERT_EQ(std::set<const void*>(occupants.begin(), occupants.end()), expected);
+          ASSERT_EQ(occupants.size(), expected.size());
+        }
+      }
+    }
+    FreeGrid(grid);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// Entities: defaults, the moved check, rounding of the bounds, and null entities.
+#include "app/entity.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "app_setup.h"
+
+namespace {
+
+EntityBounds Bounds(const Entity* e) {
+  EntityBounds b{-1, -1, -1, -1};
+  EXPECT_EQ(GetEntityBounds(e, &b), 1);
+  return b;
+}
+
+TEST(Entity, CreateGivesTheDefaultsAndItsOwnName) {
+  EnsureAppStarted();
+  char name[] = "miau 7";
+  Entity* e = CreateEntity(name, AnyID);
+  ASSERT_NE(e, nullptr);
+  name[0] = 'X';
+  EXPECT_STREQ(e->name, "miau 7");
+  EXPECT_EQ(e->number, AnyID);
+  EXPECT_EQ(e->width, 50);
+  EXPECT_EQ(e->height, 50);
+  EXPECT_EQ(e->scaleX, 1.0f);
+  EXPECT_EQ(e->scaleY, 1.0f);
+  EXPECT_EQ(e->x, 0.0f);
+  EXPECT_EQ(e->y, 0.0f);
+  EXPECT_EQ(e->moved, 0);
+  EXPECT_EQ(e->colour, 0x0000FFu);
+  EXPECT_EQ(e->sprite, 0);
+  EXPECT_EQ(e->sprite3D, 0);
+  EXPECT_EQ(e->angle, 270.0f);
+  EXPECT_EQ(e->alpha, 127);
+  Entity* unnamed = CreateEntity(nullptr, 3);
+  ASSERT_NE(unnamed, nullptr);
+  EXPECT_EQ(unnamed->name, nullptr);
+}
+
+TEST(Entity, MovedFlagFollowsChangesOfPosition) {
+  EnsureAppStarted();
+  Entity* e = CreateEntity("a", AnyID);
+  UpdateMovedFlag(e);
+  EXPECT_EQ(e->moved, 0) << "a new entity at the origin has not moved";
+  e->x = 5.0f;
+  UpdateMovedFlag(e);
+  EXPECT_EQ(e->moved, 1);
+  EXPECT_EQ(e->lastX, 5.0f);
+  UpdateMovedFlag(e);
+  EXPECT_EQ(e->moved, 0);
+  e->y = -3.25f;
+  UpdateMovedFlag(e);
+  EXPECT_EQ(e->moved, 1);
+  EXPECT_EQ(e->lastY, -3.25f);
+  UpdateMovedFlag(e);
+  EXPECT_EQ(e->moved, 0);
+
+  Entity* elsewhere = CreateEntity("b", AnyID);
+  elsewhere->y = 1.0f;
+  UpdateMovedFlag(elsewhere);
+  EXPECT_EQ(elsewhere->moved, 1);
+}
+
+TEST(Entity, BoundsRoundHalfToEven) {
+  EnsureAppStarted();
+  Entity* e = CreateEntity("r", AnyID);
+  e->x = 10.5f;
+  e->y = 11.5f;
+  EntityBounds b = Bounds(e);
+  EXPECT_EQ(b.left, 10);
+  EXPECT_EQ(b.top, 12);
+  EXPECT_EQ(b.width, 50);
+  EXPECT_EQ(b.height, 50);
+  e->x = -0.5f;
+  e->y = -1.5f;
+  e->width = 25;
+  e->scaleX = 0.5f;  // 12.5
+  e->height = 27;
+  e->scaleY = 0.5f;  // 13.5
+  b = Bounds(e);
+  EXPECT_EQ(b.left, 0);
+  EXPECT_EQ(b.top, -2);
+  EXPECT_EQ(b.width, 12);
+  EXPECT_EQ(b.height, 14);
+  e->x = 10.4999f;
+  e->y = 10.5001f;
+  b = Bounds(e);
+  EXPECT_EQ(b.left, 10);
+  EXPECT_EQ(b.top, 11);
+}
+
+TEST(Entity, BoundsOutsideTheIntegerRangeSaturate) {
+  EnsureAppStarted();
+  Entity* e = CreateEntity("far", AnyID);
+  e->x = 1e20f;
+  e->y = -1e20f;
+  e->width = INT32_MAX;
+  e->scaleX = 4.0f;
+  e->scaleY = std::numeric_limits<float>::quiet_NaN();
+  EntityBounds b = Bounds(e);
+  EXPECT_EQ(b.left, INT32_MAX);
+  EXPECT_EQ(b.top, INT32_MIN);
+  EXPECT_EQ(b.width, INT32_MAX);
+  EXPECT_EQ(b.height, 0);
+}
+
+TEST(Entity, NullEntityTouchesNothing) {
+  EnsureAppStarted();
+  EntityBounds b{1, 2, 3, 4};
+  EXPECT_EQ(GetEntityBounds(nullptr, &b), 0);
+  EXPECT_EQ(b.left, 1);
+  EXPECT_EQ(GetEntityBounds(CreateEntity("n", AnyID), nullptr), 0);
+  UpdateMovedFlag(nullptr);
+  EXPECT_EQ(AttachSprite(nullptr, "squeaker_bird.png"), 0);
+  EXPECT_EQ(DrawEntityBox(nullptr), 0);
+  EXPECT_EQ(DisplayEntity3D(nullptr), 0);
+}
+
+TEST(Entity, UnloadableSpriteLeavesTheEntityWithoutSprites) {
+  EnsureAppStarted();
+  Entity* e = CreateEntity("s", AnyID);
+  EXPECT_EQ(AttachSprite(e, "no such file.png"), 0);
+  EXPECT_EQ(e->sprite, 0);
+  EXPECT_EQ(e->sprite3D, 0);
+  EXPECT_EQ(AttachSprite(e, nullptr), 0);
+  // Such an entity is still displayed (as nothing) and boxed.
+  EXPECT_EQ(DisplayEntity3D(e), 1);
+  EXPECT_EQ(DrawEntityBox(e), 1);
+}
+
+}  // namespace
