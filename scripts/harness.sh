@@ -53,5 +53,9 @@ wineserver -p >"$build/harness/wineserver.log" 2>&1 </dev/null
 # Start Wine's own background processes (services, desktop) now, with their output in a file:
 # started later by a test, they would inherit and hold that test's output pipes.
 /usr/lib/wine/wine64 wineboot >"$build/harness/wineboot.log" 2>&1 </dev/null || true
+# A crashing program must just end: Wine's default is to start its debugger, which waits forever
+# for someone to attach and so hangs the run.
+/usr/lib/wine/wine64 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f \
+  >>"$build/harness/wineboot.log" 2>&1 </dev/null || true
 
 "$@"
