@@ -1,0 +1,7 @@
+// The PNG reader behind the image decoder registry: libpng reading from a memory block or an open
+// stdio file, delivering blue, green, red (, alpha) rows top row first.
+#pragma once
+#include "runtime/screen/image_decoders.h"
+
+// The decoder's four routines, as registered by RegisterPngDecoder.
+const ImageDecoder* PngDecoder();
