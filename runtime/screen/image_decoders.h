@@ -33,6 +33,7 @@ int32_t DecodeImage(uint8_t* buffer, int32_t pitch, int32_t flags);
 
 // Expands a 1-, 4- or 8-bit (plain or RLE8) BMP to 24-bit blue, green, red rows, bottom row first,
 // at the given pitch, into a buffer of pitch * (height + 1) bytes. Every read stays inside the
-// file's size bytes and every write inside the buffer. 0 when the file's headers do not describe
-// an image that fits, 1 otherwise.
+// file's size bytes and every write inside the buffer. 0 when nothing was expanded: the file's
+// headers do not describe an image that fits (a top-down BMP included), or the image is not one of
+// those kinds (more than 8 bits, RLE4); 1 otherwise.
 int32_t ExpandBmpPalette(const uint8_t* file, size_t size, uint8_t* buffer, int32_t pitch);
