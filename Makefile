@@ -1,12 +1,16 @@
 # hurz: `make` builds both targets, `make test` builds them and runs every test,
 # `make run` builds and starts the demo. Each first runs the set-up script.
+# `make native` builds the platform-free code natively with clang under sanitizers (build/native);
+# `make fuzz` runs every fuzzer for FUZZ_SECONDS seconds each.
 BUILD      := build
 CACHE      ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/hurz
 JOBS       ?= $(shell nproc)
 CONFIG     ?= RelWithDebInfo
+NATIVE     := $(BUILD)/native
+FUZZ_SECONDS ?= 60
 export HURZ_CACHE := $(CACHE)
 
-.PHONY: all setup build build64 build32 test run clean
+.PHONY: all setup build build64 build32 native native-test test fuzz run clean
 
 all: build
 
@@ -28,8 +32,19 @@ build32: setup
 	  -DHURZ_DEPS=$(CACHE)/i686-w64-mingw32 >/dev/null
 	@cmake --build $(BUILD)/i686 -j$(JOBS) -- --no-print-directory
 
-test: build
+native: setup
+	@cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(NATIVE) -j$(JOBS) -- --no-print-directory
+
+# The native unit tests and the replay of every fuzzer's seeds and regression inputs.
+native-test: native
+	@ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS)
+
+test: build native-test
 	@scripts/harness.sh $(BUILD)/x86_64 ctest --test-dir $(BUILD)/x86_64 --output-on-failure -j$(JOBS)
+
+fuzz: native
+	@scripts/fuzz.sh $(NATIVE) $(FUZZ_SECONDS)
 
 run: build64
 	@scripts/run-demo.sh $(BUILD)

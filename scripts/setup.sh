@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs everything the build and the tests need on a Debian 12 machine (as root), and builds
-# libpng for both mingw targets into a cache outside the source tree. Quick and silent when all is there.
+# Installs everything the builds and the tests need on a Debian 12 machine (as root): the mingw-w64
+# cross compilers and Wine for the Windows build, clang with its sanitizer and libFuzzer runtimes for
+# the native build. It also builds libpng for both mingw targets into a cache outside the source
+# tree. Quick and silent when all is there.
 set -euo pipefail
 
 CACHE="${HURZ_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/hurz}"
@@ -10,6 +12,7 @@ PACKAGES=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   libz-mingw-w64-dev wine64 xvfb xdotool imagemagick googletest
   cmake make dpkg-dev xauth x11-utils
+  clang libclang-rt-dev libpng-dev zlib1g-dev
 )
 
 log() { echo "setup: $*" >&2; }

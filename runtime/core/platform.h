@@ -1,6 +1,6 @@
 // The few operating-system services the core needs: private heaps, the tick count, sleeping and
-// unloading modules. On Windows these are the Win32 calls themselves; elsewhere a small stand-in
-// lets the core's platform-free logic build natively (for sanitizers and fuzzers).
+// unloading modules. On Windows these are the Win32 calls themselves (platform.cpp); native builds
+// link platform_native.cpp instead, so the platform-free logic runs under sanitizers and fuzzers.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -23,6 +23,13 @@ void* StringReAlloc(void* block, size_t size) {
 
 int32_t BoundedLength(const char* text) { return text ? (int32_t)strlen(text) : 0; }
 
+// What a producer gives when its reservation cannot be held: the empty text, outside the area.
+char* NoText() {
+  static char empty[1];
+  empty[0] = 0;
+  return empty;
+}
+
 // A source may itself lie in the StringTemp; a reservation can move the area, so such a source is
 // remembered by offset and found again afterwards.
 struct TempSource {
@@ -47,15 +54,17 @@ char* ReserveTemp(int32_t length, int32_t start) {
   if (length < 0) length = 0;
   if (start < 0) start = 0;
   // The growth test uses TempPosition; a start beyond it (never used by the runtime) is counted
-  // too, so a reservation can never reach past the block.
-  int32_t from = start > gTemp.position ? start : gTemp.position;
-  if ((int64_t)from + length >= gTemp.capacity - 4) {
-    int32_t capacity = from + length + kTempGrowth;
+  // too, so a reservation can never reach past the block. The sums are 64-bit, and an end beyond
+  // the limit is refused, so the bookkeeping cannot overflow.
+  int64_t from = start > gTemp.position ? start : gTemp.position;
+  int64_t end = from + length;
+  if (end > kTempLimit) return nullptr;
+  if (end >= gTemp.capacity - 4) {
+    int32_t capacity = (int32_t)end + kTempGrowth;
     char* grown = (char*)StringReAlloc(gTemp.buffer, (size_t)capacity + kSlack);
-    if (grown) {
-      gTemp.buffer = grown;
-      gTemp.capacity = capacity;
-    }
+    if (!grown) return nullptr;
+    gTemp.buffer = grown;
+    gTemp.capacity = capacity;
   }
   gTemp.position = start + length;
   return gTemp.buffer + start;
@@ -70,7 +79,7 @@ void AppendTempText(const char* text) {
   TempSource source(text);
   int32_t length = BoundedLength(text);
   char* destination = ReserveTemp(length, gTemp.position);
-  CopyTextRun(destination, source.get(), length);
+  if (destination) CopyTextRun(destination, source.get(), length);
 }
 
 int32_t TempOffsetOf(const char* pointer) {
@@ -102,7 +111,8 @@ int32_t AssignString(char** variable, const char* text) {
   char* old = *variable;
   // A text taken from the variable's own block must survive the re-size.
   bool aliased = old && text >= old && text < old + PlatformHeapSize(gCore.stringHeap, kHeapNoSerialize, old);
-  char* block = aliased ? (char*)StringAlloc((size_t)length + kSlack) : (char*)StringReAlloc(old, (size_t)length + kSlack);
+  char* block =
+      aliased ? (char*)StringAlloc((size_t)length + kSlack) : (char*)StringReAlloc(old, (size_t)length + kSlack);
   if (!block) return length + 1;
   CopyTextRun(block, text, length);
   if (aliased) FreeString(old);
@@ -111,8 +121,10 @@ int32_t AssignString(char** variable, const char* text) {
 }
 
 void AssignStringFromTemp(char** variable, int32_t start) {
+  // The text lies between the start and TempPosition; a start outside that range is clamped to it.
+  if (start < 0) start = 0;
+  if (start > gTemp.position) start = gTemp.position;
   int32_t length = gTemp.position - start;
-  if (length < 0) length = 0;
   char* block = (char*)StringReAlloc(*variable, (size_t)length + kSlack);
   if (block) {
     CopyTextRun(block, gTemp.buffer + start, length);
@@ -127,6 +139,7 @@ void FreeString(char* block) {
 
 char* NumberToString(int32_t value, int32_t start) {
   char* out = ReserveTemp(32, start);
+  if (!out) return NoText();
   int32_t n = 0;
   if (value == 0) {
     out[n++] = '0';
@@ -146,7 +159,7 @@ char* NumberToString(int32_t value, int32_t start) {
   }
   out[n] = 0;
   ReleaseTemp(32 - n);
-  return gTemp.buffer + start;
+  return out;
 }
 
 char* TakeLeading(const char* text, int32_t count, int32_t start) {
@@ -156,8 +169,9 @@ char* TakeLeading(const char* text, int32_t count, int32_t start) {
   int32_t n = count < available ? count : available;
   // Only what the source can fill is reserved, so a huge count cannot outgrow the area.
   char* out = ReserveTemp(n, start);
+  if (!out) return NoText();
   CopyTextRun(out, source.get(), n);
-  return gTemp.buffer + start;
+  return out;
 }
 
 char* TakeSlice(const char* text, int32_t first, int32_t length, int32_t start) {
@@ -168,17 +182,19 @@ char* TakeSlice(const char* text, int32_t first, int32_t length, int32_t start) 
   if (skip > available) skip = available;
   int32_t n = available - skip < length ? available - skip : length;
   char* out = ReserveTemp(n, start);
+  if (!out) return NoText();
   CopyTextRun(out, source.get() ? source.get() + skip : "", n);
-  return gTemp.buffer + start;
+  return out;
 }
 
 int32_t TakeField(const char* text, int32_t index, const char* separator, int32_t start) {
   if (index < 1) index = 1;
   TempSource source(text);
   int32_t available = BoundedLength(text);
+  char sep = separator ? separator[0] : 0;  // before the reservation, which may move a separator in the area
   char* out = ReserveTemp(available, start);
+  if (!out) return 0;
   const char* s = source.get();
-  char sep = separator ? separator[0] : 0;
   int32_t fieldStart = 0, fieldEnd = available, field = 1;
   if (sep) {
     int32_t i = 0;

@@ -15,7 +15,15 @@ extern StringTempState gTemp;
 // Start routine: creates the StringHeap and the initial 16-byte area.
 void InitStringTemp();
 
-// StringTemp primitives.
+// The StringTemp's texts never reach past this offset: the area stays below about 1 GiB, and its
+// bookkeeping can never overflow. (The fuzzers build with a lower limit, so that reaching it is cheap.)
+#ifndef HURZ_TEMP_LIMIT
+#define HURZ_TEMP_LIMIT (1 << 30)
+#endif
+constexpr int32_t kTempLimit = HURZ_TEMP_LIMIT;
+
+// StringTemp primitives. A reservation whose end would lie beyond kTempLimit, or which the heap
+// refuses, gives null and leaves TempPosition as it was; producers then give the empty text.
 char* ReserveTemp(int32_t length, int32_t start);
 int32_t ReleaseTemp(int32_t n);
 void AppendTempText(const char* text);

@@ -8,23 +8,16 @@
 #include <cstring>
 
 #include "runtime/core/heaps.h"
+#include "runtime/network/received_data.h"
 
 NetworkState gNetwork;
 
 namespace {
 
 constexpr size_t kTcpRecordSize = offsetof(NetworkConnection, socket);
-constexpr int kMaxDatagram = 2048;
-constexpr char kFileMarker[8] = {'T', 'Q', 'M', 'G', 'S', 'F', 'L', 'E'};
 
 SOCKET SocketOf(const NetworkConnection* connection) {
   return connection->kind == kProtocolTcp ? (SOCKET)connection->socketOrPort : (SOCKET)connection->socket;
-}
-
-void DropPending(NetworkConnection* connection) {
-  if (connection->pending) RuntimeFree(connection->pending);
-  connection->pending = connection->readPosition = nullptr;
-  connection->remaining = 0;
 }
 
 // A dotted address, or else the first IPv4 address the name resolves to; INADDR_NONE when neither.
@@ -72,11 +65,10 @@ NetworkConnection* PrepareUdp(SOCKET s, uint32_t address, int32_t port) {
 int32_t PollTcp(SOCKET s) {
   u_long waiting = 0;
   if (ioctlsocket(s, FIONREAD, &waiting) != 0 || waiting == 0) return kNetNothing;
-  if (waiting < sizeof kFileMarker) return kNetData;
-  char head[sizeof kFileMarker];
+  if (waiting < (u_long)kFileMarkerBytes) return kNetData;
+  char head[kFileMarkerBytes];
   int got = recv(s, head, sizeof head, MSG_PEEK);
-  bool marker = got == (int)sizeof head && memcmp(head, kFileMarker, sizeof head) == 0;
-  return marker ? kNetFileMarker : kNetData;
+  return IsFileMarker(head, got) ? kNetFileMarker : kNetData;
 }
 
 // Takes one waiting datagram as the pending one. Nothing waiting, an error, an empty datagram
@@ -84,24 +76,7 @@ int32_t PollTcp(SOCKET s) {
 int32_t PollUdp(NetworkConnection* connection) {
   char datagram[kMaxDatagram];
   int got = recvfrom((SOCKET)connection->socket, datagram, sizeof datagram, 0, nullptr, nullptr);
-  if (got <= 0 || got > kMaxDatagram) return kNetNothing;
-  auto* block = (uint8_t*)RuntimeAllocRaw((size_t)got);
-  if (!block) return kNetNothing;
-  memcpy(block, datagram, (size_t)got);
-  DropPending(connection);
-  connection->pending = connection->readPosition = block;
-  connection->remaining = got;
-  return kNetData;
-}
-
-int32_t ReceivePending(NetworkConnection* connection, void* buffer, int32_t length) {
-  if (!connection->pending || !buffer || length <= 0) return 0;
-  int32_t n = length < connection->remaining ? length : connection->remaining;
-  memcpy(buffer, connection->readPosition, (size_t)n);
-  connection->readPosition += n;
-  connection->remaining -= n;
-  if (connection->remaining == 0) DropPending(connection);
-  return n;
+  return TakeDatagram(connection, datagram, got) ? kNetData : kNetNothing;
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // StringTemp growth, number conversion, string variables and the text functions.
+#include "runtime/core/text.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
 
 #include "runtime/core/heaps.h"
-#include "runtime/core/text.h"
 #include "support/core_setup.h"
 
 namespace {
@@ -160,6 +161,54 @@ TEST_F(TextTest, SourcesInsideTheTempSurviveItsGrowth) {
   TakeSlice(TempAt(s), 1, 30005, sliceStart);
   EXPECT_EQ(At(sliceStart).substr(0, 5), "head-");
   EXPECT_EQ(At(sliceStart).size(), 30005u);
+}
+
+TEST_F(TextTest, SeparatorInsideTheTempSurvivesItsGrowth) {
+  int32_t s = gTemp.position;
+  AppendTempText(",");
+  std::string text = std::string(gTemp.capacity + 20000, 'a') + ",b";
+  int32_t fieldStart = gTemp.position + 1;
+  gTemp.position = fieldStart;
+  EXPECT_EQ(TakeField(text.c_str(), 2, TempAt(s), fieldStart), 1);
+  EXPECT_EQ(At(fieldStart), "b");
+}
+
+TEST_F(TextTest, ReservationsBeyondTheLimitFailAndLeaveTheAreaAlone) {
+  int32_t p = gTemp.position, capacity = gTemp.capacity;
+  EXPECT_EQ(ReserveTemp(INT32_MAX, 0), nullptr);
+  EXPECT_EQ(ReserveTemp(1, kTempLimit), nullptr);
+  EXPECT_EQ(ReserveTemp(kTempLimit - p + 1, p), nullptr);
+  EXPECT_EQ(std::string(NumberToString(5, INT32_MAX - 1)), "");
+  EXPECT_EQ(std::string(TakeLeading("abc", 3, INT32_MAX)), "");
+  EXPECT_EQ(std::string(TakeSlice("abc", 1, 3, INT32_MAX - 16384)), "");
+  EXPECT_EQ(TakeField("a,b", 1, ",", INT32_MAX), 0);
+  EXPECT_EQ(gTemp.position, p);
+  EXPECT_EQ(gTemp.capacity, capacity);
+}
+
+TEST_F(TextTest, NegativeStartsPlaceTheTextAtTheAreasStart) {
+  gTemp.position = 0;
+  char* out = NumberToString(-12, -3);
+  EXPECT_EQ(out, gTemp.buffer);
+  EXPECT_EQ(std::string(out), "-12");
+  EXPECT_EQ(gTemp.position, 3);
+  EXPECT_EQ(TakeSlice("hello", 2, 2, INT32_MIN), gTemp.buffer);
+  EXPECT_EQ(At(0), "el");
+}
+
+TEST_F(TextTest, AssignFromTempClampsTheStartToTheHeldText) {
+  int32_t s = gTemp.position;
+  AppendTempText("xyz");
+  char* var = nullptr;
+  AssignStringFromTemp(&var, s + 100);  // beyond the text: the empty text, nothing popped
+  EXPECT_STREQ(var, "");
+  EXPECT_EQ(gTemp.position, s + 3);
+  gTemp.position = 3;
+  memcpy(TempAt(0), "abc", 3);
+  AssignStringFromTemp(&var, -50);  // before the area: from its start
+  EXPECT_STREQ(var, "abc");
+  EXPECT_EQ(gTemp.position, 0);
+  FreeString(var);
 }
 
 TEST_F(TextTest, ParseInteger) {

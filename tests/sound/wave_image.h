@@ -1,7 +1,12 @@
 // Builds RIFF WAVE images for the sound tests, and places them flush against an inaccessible
 // page so that any read past their end faults.
 #pragma once
+#ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <cstring>
@@ -30,18 +35,40 @@ inline std::string WaveFile(const std::string& chunks) {
 class GuardedImage {
  public:
   explicit GuardedImage(const std::string& bytes) {
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    size_t page = info.dwPageSize, span = (bytes.size() + page - 1) / page * page + (bytes.empty() ? page : 0);
-    base_ = (uint8_t*)VirtualAlloc(nullptr, span + page, MEM_RESERVE, PAGE_NOACCESS);
-    VirtualAlloc(base_, span, MEM_COMMIT, PAGE_READWRITE);
-    data_ = base_ + span - bytes.size();
+    size_t page = PageSize();
+    span_ = (bytes.size() + page - 1) / page * page + (bytes.empty() ? page : 0);
+    base_ = Reserve(span_ + page);
+    data_ = base_ + span_ - bytes.size();
     memcpy(data_, bytes.data(), bytes.size());
   }
-  ~GuardedImage() { VirtualFree(base_, 0, MEM_RELEASE); }
+  ~GuardedImage() { Release(); }
+  GuardedImage(const GuardedImage&) = delete;
+  GuardedImage& operator=(const GuardedImage&) = delete;
   const uint8_t* data() const { return data_; }
 
  private:
+#ifdef _WIN32
+  static size_t PageSize() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwPageSize;
+  }
+  uint8_t* Reserve(size_t total) {
+    auto* base = (uint8_t*)VirtualAlloc(nullptr, total, MEM_RESERVE, PAGE_NOACCESS);
+    VirtualAlloc(base, span_, MEM_COMMIT, PAGE_READWRITE);
+    return base;
+  }
+  void Release() { VirtualFree(base_, 0, MEM_RELEASE); }
+#else
+  static size_t PageSize() { return (size_t)sysconf(_SC_PAGESIZE); }
+  uint8_t* Reserve(size_t total) {
+    auto* base = (uint8_t*)mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    mprotect(base + span_, total - span_, PROT_NONE);
+    return base;
+  }
+  void Release() { munmap(base_, span_ + PageSize()); }
+#endif
+  size_t span_;
   uint8_t* base_;
   uint8_t* data_;
 };
