@@ -33,7 +33,8 @@ build32: setup
 	@cmake --build $(BUILD)/i686 -j$(JOBS) -- --no-print-directory
 
 native: setup
-	@cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DHURZ_PNGSUITE=$(CACHE)/src/libpng/contrib/pngsuite >/dev/null
 	@cmake --build $(NATIVE) -j$(JOBS) -- --no-print-directory
 
 # The native unit tests and the replay of every fuzzer's seeds and regression inputs.
