@@ -1,23 +1,39 @@
-// Program entry of the demonstration: starts the runtime libraries, runs, shuts down, exits 0.
+// Program entry of the demonstration: starts the runtime libraries in order, opens the display,
+// builds the scene, runs the frames, and leaves through the shutdown with exit code 0.
 #include <windows.h>
 
+#include <cstring>
+
+#include "app/demo.h"
+#include "app/program.h"
 #include "runtime/core/heaps.h"
-#include "runtime/core/linked_list.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/text.h"
+#include "runtime/drawing/drawing.h"
+#include "runtime/screen/image_decoders.h"
+#include "runtime/window/window.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  HANDLE heap = HeapCreate(0, 4096, 0);
-  UseRuntimeHeap(heap, instance);
+  memset(&gProgram, 0, sizeof gProgram);
+  gProgram.instance = GetModuleHandleA(nullptr);
+  gProgram.heap = HeapCreate(0, 4096, 0);
+  UseRuntimeHeap(gProgram.heap, gProgram.instance);
+
   InitStringTemp();
   InitObjectNodes();
+  InitDrawing();
+  ResetImageDecoders();
+  InitMessageBoxes();
   InitLoadedModules();
   InitMemoryBlocks();
+  InitControlLibrary();
+  InitWindowLibrary();
 
-  EndMemoryBlocks();
-  EndLoadedModules();
-  EndObjectNodes();
-  HeapDestroy(heap);
-  ExitProcess(0);
+  CreateProgramLists();
+  RegisterPngDecoder();
+  InitDisplay(kScreenWidth, kScreenHeight, 1, kScreenTitle, kScreenDepth);
+
+  BuildScene();
+  FrameLoop(FrameCallback, 0, 1);
+  EndProgram();
 }

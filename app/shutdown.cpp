@@ -1,0 +1,35 @@
+// The program's one way out: every library's end routine in a fixed order, then the heap, then
+// the process, always with exit code 0.
+#include <windows.h>
+
+#include "app/demo.h"
+#include "app/program.h"
+#include "runtime/core/heaps.h"
+#include "runtime/core/registry.h"
+#include "runtime/input/keyboard.h"
+#include "runtime/input/mouse.h"
+#include "runtime/network/network.h"
+#include "runtime/screen/screen.h"
+#include "runtime/screen/sprites3d.h"
+#include "runtime/sound/sound.h"
+#include "runtime/window/window.h"
+
+void ShutdownLibraries() {
+  EndWindowLibrary();
+  End3DSprites();
+  EndSound();
+  EndNetwork();
+  EndMouse();
+  EndMemoryBlocks();
+  EndLoadedModules();
+  EndKeyboard();
+  // (the requesters' end routine has nothing to do)
+  EndScreen();
+  EndObjectNodes();
+}
+
+void EndProgram() {
+  ShutdownLibraries();
+  HeapDestroy(static_cast<HANDLE>(gProgram.heap));
+  ExitProcess(0);
+}

@@ -1,0 +1,128 @@
+// The demonstration as a user meets it: hurz.exe started as its own process, its window found,
+// its client area captured from the X display, and the pointer and keys driven with xdotool.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/unix_command.h"
+
+// The window's client area as COLORREF values (0x00BBGGRR), row by row.
+struct ClientPicture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+class DemoProcess {
+ public:
+  // Starts hurz.exe from the build's bin folder in the given working folder (the bin folder when
+  // empty), with extra environment entries "NAME=value".
+  bool Start(const std::string& workingDir = "", const std::vector<std::string>& environment = {}) {
+    std::string bin = HURZ_TEST_BIN_DIR;
+    std::string line = "\"" + bin + "\\hurz.exe\"";
+    std::string dir = workingDir.empty() ? bin : workingDir;
+    std::vector<char> block;
+    if (!environment.empty()) {
+      for (char* e = GetEnvironmentStringsA(); *e; e += strlen(e) + 1) block.insert(block.end(), e, e + strlen(e) + 1);
+      for (const std::string& entry : environment) block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+      block.push_back('\0');
+    }
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, block.empty() ? nullptr : block.data(),
+                        dir.c_str(), &si, &process_))
+      return false;
+    CloseHandle(process_.hThread);
+    process_.hThread = nullptr;
+    return true;
+  }
+
+  ~DemoProcess() {
+    if (!process_.hProcess) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.hProcess, 99);
+      WaitForSingleObject(process_.hProcess, 5000);
+    }
+    CloseHandle(process_.hProcess);
+  }
+
+  // The demo's window 0, once it shows its frames.
+  HWND WaitForWindow(DWORD timeoutMs = 20000) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+      HWND window = FindWindowA("WindowClass_0", "hurz");
+      if (window && IsWindowVisible(window)) {
+        window_ = window;
+        Sleep(500);  // a few frames
+        return window;
+      }
+      if (Exited()) return nullptr;
+      Sleep(50);
+    }
+    return nullptr;
+  }
+
+  bool Exited() { return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
+
+  // The exit code once the program ended within the timeout, else -1.
+  long WaitForExit(DWORD timeoutMs = 10000) {
+    if (!process_.hProcess || WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<long>(code);
+  }
+
+  HWND window() const { return window_; }
+
+  // Screen position of a point of the client area.
+  POINT ScreenPoint(int x, int y) const {
+    POINT p{x, y};
+    ClientToScreen(window_, &p);
+    return p;
+  }
+
+  bool MovePointer(int clientX, int clientY) const {
+    POINT p = ScreenPoint(clientX, clientY);
+    return RunUnixCommand("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y)) == 0;
+  }
+
+  ClientPicture Capture() const {
+    ClientPicture picture;
+    const char* shot = "/tmp/hurz-e2e-shot.rgb";
+    if (RunUnixCommand(std::string("import -window root -depth 8 rgb:") + shot, 20000) != 0) return picture;
+    int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    std::vector<uint8_t> rgb(static_cast<size_t>(screenWidth) * screenHeight * 3);
+    std::string path = std::string("Z:") + shot;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) return picture;
+    size_t got = fread(rgb.data(), 1, rgb.size(), file);
+    fclose(file);
+    DeleteFileA(path.c_str());
+    if (got != rgb.size()) return picture;
+    RECT client;
+    GetClientRect(window_, &client);
+    POINT origin = ScreenPoint(0, 0);
+    picture.width = client.right;
+    picture.height = client.bottom;
+    picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height);
+    for (int y = 0; y < picture.height; ++y)
+      for (int x = 0; x < picture.width; ++x) {
+        int sx = origin.x + x, sy = origin.y + y;
+        uint32_t colour = 0;
+        if (sx >= 0 && sy >= 0 && sx < screenWidth && sy < screenHeight) {
+          const uint8_t* p = &rgb[(static_cast<size_t>(sy) * screenWidth + sx) * 3];
+          colour = static_cast<uint32_t>(p[0]) | (p[1] << 8) | (p[2] << 16);
+        }
+        picture.pixels[static_cast<size_t>(y) * picture.width + x] = colour;
+      }
+    return picture;
+  }
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND window_ = nullptr;
+};

@@ -1,0 +1,284 @@
+// The demonstration end to end: hurz.exe under Wine on the test display, driven with the pointer
+// and the keyboard as a user would, checked on the pixels of its window.
+#include <gtest/gtest.h>
+
+#include "e2e/demo_process.h"
+
+namespace {
+constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
+constexpr int kColumns = 25, kRows = 18, kCell = 32;
+
+// A cell's outline colour: the more frequent of pure red and pure green along its four edges
+// (birds drawn over an edge blend into it), or 0 when neither shows.
+uint32_t CellColour(const ClientPicture& picture, int column, int row) {
+  int red = 0, green = 0;
+  auto count = [&](int x, int y) {
+    uint32_t c = picture.at(x, y);
+    red += c == kRed;
+    green += c == kGreen;
+  };
+  int left = column * kCell, top = row * kCell;
+  for (int i = 0; i < kCell; ++i) {
+    count(left + i, top);
+    count(left + i, top + kCell - 1);
+    count(left, top + i);
+    count(left + kCell - 1, top + i);
+  }
+  if (red + green < 8) return 0;
+  return red > green ? kRed : kGreen;
+}
+
+struct GridReading {
+  uint32_t cells[kRows][kColumns];
+  int classified = 0;
+};
+
+GridReading ReadGrid(const ClientPicture& picture) {
+  GridReading grid{};
+  for (int row = 0; row < kRows; ++row)
+    for (int column = 0; column < kColumns; ++column) {
+      grid.cells[row][column] = CellColour(picture, column, row);
+      grid.classified += grid.cells[row][column] != 0;
+    }
+  return grid;
+}
+
+// Pixels well inside the cells (away from every outline), outside the player's starting corner
+// and the count's text line, that are not black: what the birds put there.
+std::vector<uint32_t> BirdPixels(const ClientPicture& picture) {
+  std::vector<uint32_t> found;
+  for (int y = 0; y < 576; ++y)
+    for (int x = 0; x < 800; ++x) {
+      if (x < 64 && y < 64) continue;
+      int cx = x % kCell, cy = y % kCell;
+      if (cx < 2 || cx > 29 || cy < 2 || cy > 29) continue;
+      if (picture.at(x, y) != 0) found.push_back(picture.at(x, y));
+    }
+  return found;
+}
+
+int CountColour(const ClientPicture& picture, uint32_t colour, int left, int top, int right, int bottom) {
+  int n = 0;
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x) n += picture.at(x, y) == colour;
+  return n;
+}
+
+bool TextShown(const ClientPicture& picture) { return CountColour(picture, kWhite, 0, 578, 200, 600) > 10; }
+
+// Holds the space bar with the pointer at a client point, then lets go.
+void DragPlayerTo(DemoProcess& demo, int x, int y) {
+  ASSERT_TRUE(demo.MovePointer(x, y));
+  Sleep(150);
+  ASSERT_EQ(RunUnixCommand("xdotool keydown space"), 0);
+  Sleep(400);
+  ASSERT_EQ(RunUnixCommand("xdotool keyup space"), 0);
+  Sleep(300);
+}
+
+void PressEscape(DemoProcess& demo) {
+  ASSERT_TRUE(demo.MovePointer(400, 300));
+  Sleep(150);
+  ASSERT_EQ(RunUnixCommand("xdotool keydown Escape"), 0);
+  Sleep(300);
+  RunUnixCommand("xdotool keyup Escape");
+}
+
+class Demo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(demo_.Start());
+    ASSERT_NE(demo_.WaitForWindow(), nullptr) << "no window \"hurz\" appeared";
+    demo_.MovePointer(400, 300);
+    Sleep(300);
+    first_ = demo_.Capture();
+    ASSERT_EQ(first_.width, 800);
+  }
+  DemoProcess demo_;
+  ClientPicture first_;
+};
+
+TEST_F(Demo, OpensItsWindowWithTheGridThePlayerAndTranslucentBirds) {
+  RECT client;
+  GetClientRect(demo_.window(), &client);
+  EXPECT_EQ(client.right, 800);
+  EXPECT_EQ(client.bottom, 600);
+  char title[32] = {};
+  GetWindowTextA(demo_.window(), title, sizeof title);
+  EXPECT_STREQ(title, "hurz");
+
+  GridReading grid = ReadGrid(first_);
+  EXPECT_GE(grid.classified, 440) << "cells outlined red or green at multiples of 32";
+  EXPECT_EQ(grid.cells[0][0], kRed);
+  EXPECT_EQ(grid.cells[0][1], kRed);
+  EXPECT_EQ(grid.cells[1][0], kRed);
+  EXPECT_EQ(grid.cells[1][1], kRed);
+  int red = 0;
+  for (auto& row : grid.cells)
+    for (uint32_t c : row) red += c == kRed;
+  EXPECT_GT(red, 20) << "45 birds occupy cells";
+  EXPECT_LT(red, 400);
+
+  // The outlines are one pixel wide: the middle of every cell is free of them.
+  int stray = 0;
+  for (int row = 2; row < kRows; ++row)
+    for (int column = 2; column < kColumns; ++column)
+      for (int i = 4; i < 28; ++i) {
+        uint32_t c = first_.at(column * kCell + i, row * kCell + 16);
+        stray += c == kRed || c == kGreen;
+      }
+  EXPECT_LT(stray, 50);
+
+  std::vector<uint32_t> birds = BirdPixels(first_);
+  EXPECT_GT(birds.size(), 1000u) << "the birds are drawn";
+  int bright = 0;
+  for (uint32_t c : birds)
+    bright += (c & 0xFF) > 140 || ((c >> 8) & 0xFF) > 140 || ((c >> 16) & 0xFF) > 140;
+  EXPECT_LT(bright, static_cast<int>(birds.size() / 50)) << "birds at half opacity over black stay dark";
+  EXPECT_EQ(demo_.WaitForExit(0), -1);
+}
+
+TEST_F(Demo, SpaceBarMovesThePlayerToThePointerWhereItStays) {
+  GridReading grid = ReadGrid(first_);
+  int column = -1, row = -1;
+  for (int r = 4; r < 14 && column < 0; ++r)
+    for (int c = 4; c < 21 && column < 0; ++c)
+      if (grid.cells[r][c] == kGreen && grid.cells[r][c + 1] == kGreen && grid.cells[r + 1][c] == kGreen &&
+          grid.cells[r + 1][c + 1] == kGreen)
+        column = c, row = r;
+  ASSERT_GE(column, 0) << "no empty 2 by 2 block of cells";
+  bool touchedAtStart = TextShown(first_);
+
+  int x = column * kCell + 1, y = row * kCell + 1;
+  DragPlayerTo(demo_, x, y);
+  ClientPicture moved = demo_.Capture();
+  GridReading after = ReadGrid(moved);
+  EXPECT_EQ(after.cells[row][column], kRed);
+  EXPECT_EQ(after.cells[row][column + 1], kRed);
+  EXPECT_EQ(after.cells[row + 1][column], kRed);
+  EXPECT_EQ(after.cells[row + 1][column + 1], kRed);
+  if (!touchedAtStart) {
+    // No bird shared the starting corner, so it is empty now.
+    EXPECT_EQ(after.cells[0][0], kGreen);
+    EXPECT_EQ(after.cells[1][1], kGreen);
+  }
+  // The 50 by 50 box, red since it touches no bird, has its top left at the pointer.
+  EXPECT_EQ(moved.at(x + 10, y), kRed);
+  EXPECT_EQ(moved.at(x, y + 10), kRed);
+  EXPECT_EQ(moved.at(x + 49, y + 20), kRed);
+  EXPECT_EQ(moved.at(x + 20, y + 49), kRed);
+  EXPECT_NE(moved.at(x + 20, y + 20), kRed);
+  EXPECT_FALSE(TextShown(moved));
+
+  // Without the space bar the player stays where it was left.
+  ASSERT_TRUE(demo_.MovePointer(700, 100));
+  Sleep(400);
+  ClientPicture later = demo_.Capture();
+  EXPECT_EQ(later.at(x + 10, y), kRed);
+  EXPECT_EQ(later.at(x + 49, y + 20), kRed);
+}
+
+TEST_F(Demo, OverABirdTheBoxTurnsBlueAndTheCountShows) {
+  GridReading grid = ReadGrid(first_);
+  int column = -1, row = -1;
+  for (int r = 3; r < 16 && column < 0; ++r)
+    for (int c = 3; c < 22 && column < 0; ++c)
+      if (grid.cells[r][c] == kRed) column = c, row = r;
+  ASSERT_GE(column, 0) << "no bird found";
+  EXPECT_EQ(CountColour(first_, kBlue, 64, 64, 800, 576), 0);
+
+  int x = column * kCell + 4, y = row * kCell + 4;
+  DragPlayerTo(demo_, x, y);
+  ClientPicture over = demo_.Capture();
+  int boxBlue = CountColour(over, kBlue, x, y, x + 50, y + 1) + CountColour(over, kBlue, x, y, x + 1, y + 50);
+  EXPECT_GT(boxBlue, 30) << "the box's top and left edges are blue";
+  EXPECT_TRUE(TextShown(over)) << "\"Cols=\" and the count at (0, 580)";
+  EXPECT_EQ(CountColour(over, kWhite, 0, 0, 800, 576), 0) << "no white anywhere but the text";
+}
+
+TEST_F(Demo, EscapeEndsTheProgramWithExitCodeZero) {
+  PressEscape(demo_);
+  EXPECT_EQ(demo_.WaitForExit(10000), 0);
+}
+
+TEST_F(Demo, CloseRequestEndsTheProgramWithExitCodeZero) {
+  PostMessageA(demo_.window(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(demo_.WaitForExit(10000), 0);
+}
+
+TEST_F(Demo, OutOfFrontItShowsNoFocusAndIgnoresEscape) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "HurzE2EOther";
+  RegisterClassA(&windowClass);
+  HWND other = CreateWindowExA(0, "HurzE2EOther", "other", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(other, nullptr);
+  RunUnixCommand("xdotool mousemove 100 100");
+  SetForegroundWindow(other);
+  for (int i = 0; i < 40; ++i) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    Sleep(20);
+  }
+  ASSERT_NE(GetForegroundWindow(), demo_.window());
+
+  ClientPicture away = demo_.Capture();
+  EXPECT_EQ(away.at(700, 500), 0x404040u) << "the focus-lost screen";
+  EXPECT_GT(CountColour(away, 0xC0C0C0, 100, 100, 200, 125), 10) << "\"NoFocus\" at (100, 100)";
+
+  ASSERT_EQ(RunUnixCommand("xdotool keydown Escape"), 0);
+  Sleep(400);
+  RunUnixCommand("xdotool keyup Escape");
+  Sleep(200);
+  EXPECT_EQ(demo_.WaitForExit(0), -1) << "Escape out of front is ignored";
+
+  DestroyWindow(other);
+  SetForegroundWindow(demo_.window());
+  PressEscape(demo_);
+  EXPECT_EQ(demo_.WaitForExit(10000), 0);
+}
+
+TEST(DemoWithoutItsPicture, RunsWithGridAndBoxesButNoBirds) {
+  std::string folder = "Z:\\tmp\\hurz-e2e-nobird";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  DemoProcess demo;
+  ASSERT_TRUE(demo.Start(folder));
+  ASSERT_NE(demo.WaitForWindow(), nullptr);
+  demo.MovePointer(400, 300);
+  Sleep(300);
+  ClientPicture picture = demo.Capture();
+  ASSERT_EQ(picture.width, 800);
+  GridReading grid = ReadGrid(picture);
+  EXPECT_EQ(grid.classified, kRows * kColumns);
+  EXPECT_EQ(grid.cells[0][0], kRed);
+  EXPECT_EQ(grid.cells[1][1], kRed);
+  EXPECT_LT(BirdPixels(picture).size(), 20u) << "no sprite is shown";
+  PressEscape(demo);
+  EXPECT_EQ(demo.WaitForExit(10000), 0);
+}
+
+TEST(DemoWithoutSound, ReportsInitSoundAndEndsWithZero) {
+  const char* config = "Z:\\tmp\\hurz-e2e-noaudio.conf";
+  FILE* file = fopen(config, "w");
+  ASSERT_NE(file, nullptr);
+  fputs("pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n", file);
+  fclose(file);
+  DemoProcess demo;
+  ASSERT_TRUE(demo.Start("", {"ALSA_CONFIG_PATH=/tmp/hurz-e2e-noaudio.conf"}));
+  HWND box = nullptr;
+  for (int i = 0; i < 400 && !box && !demo.Exited(); ++i) {
+    box = FindWindowA("#32770", "Message");
+    if (!box) Sleep(50);
+  }
+  ASSERT_NE(box, nullptr) << "no message box";
+  char text[64] = {};
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  EXPECT_STREQ(text, "InitSound() failed !");
+  EXPECT_EQ(FindWindowA("WindowClass_0", nullptr), nullptr) << "no window before sound";
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(demo.WaitForExit(10000), 0);
+  DeleteFileA(config);
+}
+}  // namespace
