@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,20 +20,14 @@ struct ClientPicture {
 class DemoProcess {
  public:
   // Starts hurz.exe from the build's bin folder in the given working folder (the bin folder when
-  // empty), with extra environment entries "NAME=value".
-  bool Start(const std::string& workingDir = "", const std::vector<std::string>& environment = {}) {
+  // empty).
+  bool Start(const std::string& workingDir = "") {
     std::string bin = HURZ_TEST_BIN_DIR;
     std::string line = "\"" + bin + "\\hurz.exe\"";
     std::string dir = workingDir.empty() ? bin : workingDir;
-    std::vector<char> block;
-    if (!environment.empty()) {
-      for (char* e = GetEnvironmentStringsA(); *e; e += strlen(e) + 1) block.insert(block.end(), e, e + strlen(e) + 1);
-      for (const std::string& entry : environment) block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
-      block.push_back('\0');
-    }
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, block.empty() ? nullptr : block.data(),
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         dir.c_str(), &si, &process_))
       return false;
     CloseHandle(process_.hThread);
