@@ -16,11 +16,17 @@ constexpr int32_t kFrameMs = 17;
 // screen with the mouse) and starts 3D sprites. Returns 0; on a failure it shows why and ends the
 // program.
 int32_t InitDisplay(int32_t width, int32_t height, int32_t windowed, const char* title, int32_t depth);
+// The sleep that stretches a frame that took diff milliseconds to about 17: 17 - diff below 16,
+// else none.
+uint32_t FramePacingDelay(uint32_t diff);
 // Runs frames until the callback, Escape or the window's close request ends them. Returns 0.
 int32_t FrameLoop(FrameProc callback, uint32_t background, int32_t cursorFlag);
 
 // One frame of the demonstration (see FrameProc).
 int32_t FrameCallback(int32_t elapsed, const int32_t* mouse, int32_t button1, int32_t button2);
+// The marker disc's colour while the player is held: the left button's, else the right's, else
+// the space bar's.
+uint32_t MarkerColour(int32_t button1, int32_t button2);
 // Degrees the held player turns in a frame of the given length; a zero-length frame counts as
 // one millisecond so the angle stays finite.
 float PlayerTurnStep(int32_t elapsed);
@@ -28,6 +34,9 @@ float PlayerTurnStep(int32_t elapsed);
 // The grid, the player and the 45 birds, drawing on the random generator in a fixed order.
 void BuildScene();
 
+// The runtime libraries' start routines in the program's start-up order (the RuntimeHeap must be
+// in place).
+void StartLibraries();
 // The libraries' end routines in the program's shutdown order.
 void ShutdownLibraries();
 // Shuts the libraries down, destroys the program's heap and ends the process with exit code 0.

@@ -49,6 +49,8 @@ void DrawArrowCursor(int32_t mx, int32_t my) {
 }
 }  // namespace
 
+uint32_t FramePacingDelay(uint32_t diff) { return diff < 16 ? kFrameMs - diff : 0; }
+
 int32_t InitDisplay(int32_t width, int32_t height, int32_t windowed, const char* title, int32_t depth) {
   // The title is copied first: a title built in the StringTemp may move while the libraries start.
   char* titleCopy = nullptr;
@@ -118,8 +120,8 @@ int32_t FrameLoop(FrameProc callback, uint32_t background, int32_t cursorFlag) {
     }
 
     FlipBuffers();
-    uint32_t diff = ElapsedTicks() - frameStart;
-    if (diff < 16) DelayMs(kFrameMs - diff);
+    uint32_t delay = FramePacingDelay(ElapsedTicks() - frameStart);
+    if (delay) DelayMs(delay);
     frameStart = ElapsedTicks();
   } while (endFlag != 1);
   return 0;

@@ -23,6 +23,10 @@ constexpr int32_t kMarkerRadius = 32;
 constexpr int32_t kCountTextY = 580;
 }  // namespace
 
+uint32_t MarkerColour(int32_t button1, int32_t button2) {
+  return button1 ? kMarkerButton1 : button2 ? kMarkerButton2 : kMarkerKey;
+}
+
 float PlayerTurnStep(int32_t elapsed) {
   if (elapsed == 0) elapsed = 1;
   return static_cast<float>(50.0 / elapsed);
@@ -34,9 +38,8 @@ int32_t FrameCallback(int32_t elapsed, const int32_t* mouse, int32_t button1, in
 
   bool held = IsKeyDown(kKeySpace) != 0 || button1 != 0 || button2 != 0;
   if (held) {
-    uint32_t marker = button1 ? kMarkerButton1 : button2 ? kMarkerButton2 : kMarkerKey;
     BeginDrawing(ScreenTarget());
-    SetDrawColor(marker);
+    SetDrawColor(MarkerColour(button1, button2));
     DrawCircle(mouse[0], mouse[1], kMarkerRadius);
     EndDrawing();
     if (player) {

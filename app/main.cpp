@@ -7,28 +7,14 @@
 #include "app/demo.h"
 #include "app/program.h"
 #include "runtime/core/heaps.h"
-#include "runtime/core/registry.h"
-#include "runtime/core/text.h"
-#include "runtime/drawing/drawing.h"
 #include "runtime/screen/image_decoders.h"
-#include "runtime/window/window.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   memset(&gProgram, 0, sizeof gProgram);
   gProgram.instance = GetModuleHandleA(nullptr);
   gProgram.heap = HeapCreate(0, 4096, 0);
   UseRuntimeHeap(gProgram.heap, gProgram.instance);
-
-  InitStringTemp();
-  InitObjectNodes();
-  InitDrawing();
-  ResetImageDecoders();
-  InitMessageBoxes();
-  InitLoadedModules();
-  InitMemoryBlocks();
-  InitControlLibrary();
-  InitWindowLibrary();
-
+  StartLibraries();
   CreateProgramLists();
   RegisterPngDecoder();
   InitDisplay(kScreenWidth, kScreenHeight, 1, kScreenTitle, kScreenDepth);

@@ -1,11 +1,14 @@
-// The program's one way out: every library's end routine in a fixed order, then the heap, then
-// the process, always with exit code 0.
+// The libraries' start in the program's fixed order, and the program's one way out: every
+// library's end routine in a fixed order, then the heap, then the process, with exit code 0.
 #include <windows.h>
 
 #include "app/demo.h"
 #include "app/program.h"
 #include "runtime/core/heaps.h"
 #include "runtime/core/registry.h"
+#include "runtime/core/text.h"
+#include "runtime/drawing/drawing.h"
+#include "runtime/screen/image_decoders.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"
 #include "runtime/network/network.h"
@@ -13,6 +16,18 @@
 #include "runtime/screen/sprites3d.h"
 #include "runtime/sound/sound.h"
 #include "runtime/window/window.h"
+
+void StartLibraries() {
+  InitStringTemp();
+  InitObjectNodes();
+  InitDrawing();
+  ResetImageDecoders();
+  InitMessageBoxes();
+  InitLoadedModules();
+  InitMemoryBlocks();
+  InitControlLibrary();
+  InitWindowLibrary();
+}
 
 void ShutdownLibraries() {
   EndWindowLibrary();
