@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "app/demo.h"
-#include "runtime/core/text.h"
 #include "runtime/core/random.h"
+#include "runtime/core/text.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"

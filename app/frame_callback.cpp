@@ -1,8 +1,7 @@
 // One frame of the demonstration: the held player follows the mouse and turns, the grid is
 // brought up to date, the player's neighbours are counted, and the picture is drawn.
-#include "app/demo.h"
-
 #include "app/collision_grid.h"
+#include "app/demo.h"
 #include "app/entity.h"
 #include "app/object_list.h"
 #include "app/program.h"

@@ -1,21 +1,29 @@
-// Frame benchmark: on an 800 by 600 windowed screen, a frame of the demo's shape (fill, the 450
-// outlined grid cells and a text, then the flip) is timed without pacing, split into its phases,
-// and then paced by the screen's own frame limit, to show the period a user sees.
-// Run under the test harness: scripts/harness.sh build/x86_64 build/x86_64/wine-run build/bin/frame_bench.exe
+// Frame benchmark on the demo's own 800 by 600 windowed screen, started as the demo starts it:
+//  (a) a frame of the demo's shape (fill, the 450 outlined cells and a text, flip), unpaced and
+//      split into its phases, then (b) paced by the screen's frame limit;
+//  (c) the demo's real frame: the real scene and FrameCallback with the player held and moving
+//      every frame, unpaced, split into the callback's own work (grid, query, list release) and
+//      the platform calls (fill, drawing, 3D, present), then (d) the real FrameLoop's period.
+// Run under the test harness:
+//   scripts/harness.sh build/x86_64 build/x86_64/wine-run build/bin/frame_bench.exe
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
+#include "app/collision_grid.h"
+#include "app/demo.h"
+#include "app/entity.h"
+#include "app/object_list.h"
+#include "app/program.h"
 #include "runtime/core/heaps.h"
-#include "runtime/core/registry.h"
-#include "runtime/core/text.h"
 #include "runtime/drawing/drawing.h"
+#include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen.h"
 
 namespace {
-constexpr int kWidth = 800, kHeight = 600;
 constexpr int kUnpacedFrames = 500, kPacedFrames = 300;
 
 double CounterMs(int64_t ticks) {
@@ -43,64 +51,46 @@ Summary Summarise(std::vector<double> values) {
   return {at(0.5), at(0.95), at(0.05)};
 }
 
-HWND MakeWindow() {
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "HurzFrameBench";
-  RegisterClassExA(&windowClass);
-  DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  RECT outer{0, 0, kWidth, kHeight};
-  AdjustWindowRect(&outer, style, FALSE);
-  HWND window =
-      CreateWindowExA(0, "HurzFrameBench", "frame bench", style | WS_VISIBLE, 20, 20, outer.right - outer.left,
-                      outer.bottom - outer.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  SetForegroundWindow(window);
-  return window;
+void PrintPhase(const char* name, const std::vector<double>& values) {
+  Summary s = Summarise(values);
+  printf("  %-22s median %7.3f ms   p95 %7.3f ms\n", name, s.median, s.p95);
+}
+
+void PrintPeriod(const std::vector<double>& periods) {
+  Summary s = Summarise(periods);
+  printf("  %-22s median %7.3f ms   p5 %7.3f ms   p95 %7.3f ms\n", "period", s.median, s.p5, s.p95);
 }
 
 void PumpMessages() {
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
 }
 
 // The demo's 2D picture: 25 by 18 outlined cells, every third one red, and the count text.
 void DrawGridFrame(int frame) {
   if (!BeginDrawing(ScreenTarget())) return;
   SetDrawMode(kDrawOutline);
-  for (int row = 0; row < 18; ++row)
-    for (int column = 0; column < 25; ++column)
-      DrawRect(column * 32, row * 32, 32, 32, (row * 25 + column + frame) % 3 ? 0x00FF00 : 0x0000FF);
+  for (int row = 0; row < kGridRows; ++row)
+    for (int column = 0; column < kGridColumns; ++column)
+      DrawRect(column * kCellSize, row * kCellSize, kCellSize, kCellSize,
+               (row * kGridColumns + column + frame) % 3 ? 0x00FF00 : 0x0000FF);
   SetDrawMode(0);
   DrawTextAt(0, 580, "Cols=3", 0xFFFFFF, 0);
   EndDrawing();
 }
 
-void PrintPhase(const char* name, const std::vector<double>& values) {
-  Summary s = Summarise(values);
-  printf("  %-10s median %7.3f ms   p95 %7.3f ms\n", name, s.median, s.p95);
+// The pointer's path: a slow ellipse over the whole screen, a new place every frame.
+void PathPoint(int frame, int32_t* mouse) {
+  double t = frame * 0.02;
+  mouse[0] = static_cast<int32_t>(400 + 360 * std::cos(t));
+  mouse[1] = static_cast<int32_t>(300 + 260 * std::sin(1.3 * t));
 }
-}  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  UseRuntimeHeap(HeapCreate(0, 4096, 0), GetModuleHandleA(nullptr));
-  InitStringTemp();
-  InitObjectNodes();
-  InitDrawing();
-  InitMemoryBlocks();
-  if (!InitSprite()) {
-    fprintf(stderr, "frame_bench: the screen library did not start\n");
-    return 1;
-  }
-  HWND window = MakeWindow();
-  if (!window || !OpenWindowedScreen(window, 0, 0, kWidth, kHeight, 0, 0, 0)) {
-    fprintf(stderr, "frame_bench: no windowed screen\n");
-    return 1;
-  }
-
-  // (a) Unpaced: a frame limit far above any frame rate and no beam wait.
-  SetFrameLimit(1000000);
+void GridShapedFrames() {
+  SetFrameLimit(1000000);  // far above any frame rate: no pacing
   std::vector<double> fill, draw, present, total;
   for (int frame = 0; frame < kUnpacedFrames; ++frame) {
     PumpMessages();
@@ -116,14 +106,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     present.push_back(CounterMs(t3 - t2));
     total.push_back(CounterMs(t3 - t0));
   }
-  printf("frame_bench: 800x600 windowed screen, depth %d, format %d\n", gScreen.depth, gScreen.format);
   printf("(a) unpaced, %d frames of fill + 450 cells + text + flip\n", kUnpacedFrames);
   PrintPhase("fill", fill);
   PrintPhase("drawing", draw);
   PrintPhase("present", present);
   PrintPhase("frame", total);
 
-  // (b) Paced by the screen: the default limit of a windowed screen and the beam wait.
   SetFrameLimit(60);
   std::vector<double> periods;
   int64_t last = Now();
@@ -136,10 +124,94 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     periods.push_back(CounterMs(now - last));
     last = now;
   }
-  Summary paced = Summarise(periods);
-  printf("(b) paced at 60 frames per second, %d frames\n", kPacedFrames);
-  printf("  period     median %7.3f ms   p5 %7.3f ms   p95 %7.3f ms\n", paced.median, paced.p5, paced.p95);
+  printf("(b) paced by the screen at 60 frames per second, %d frames\n", kPacedFrames);
+  PrintPeriod(periods);
+}
 
-  EndScreen();
-  return 0;
+void DemoFrames() {
+  SetFrameLimit(1000000);
+  std::vector<double> fill, callback, present, total;
+  int32_t mouse[2];
+  for (int frame = 0; frame < kUnpacedFrames; ++frame) {
+    PumpMessages();
+    PathPoint(frame, mouse);
+    int64_t t0 = Now();
+    FillScreen(0);
+    int64_t t1 = Now();
+    FrameCallback(17, mouse, 1, 0);
+    int64_t t2 = Now();
+    FlipBuffers(0);
+    int64_t t3 = Now();
+    fill.push_back(CounterMs(t1 - t0));
+    callback.push_back(CounterMs(t2 - t1));
+    present.push_back(CounterMs(t3 - t2));
+    total.push_back(CounterMs(t3 - t0));
+  }
+
+  // The callback's own work on the same path: the grid update, the query and the list release,
+  // without any drawing.
+  std::vector<double> own;
+  Entity* player = gProgram.player;
+  for (int frame = 0; frame < kUnpacedFrames; ++frame) {
+    PathPoint(frame, mouse);
+    int64_t t0 = Now();
+    player->x = static_cast<float>(mouse[0]);
+    player->y = static_cast<float>(mouse[1]);
+    UpdateMovedFlag(player);
+    UpdateMovedEntities(gProgram.grid);
+    ObjectList* candidates = QueryCandidates(gProgram.grid, player);
+    if (candidates) {
+      ObjListClear(candidates);
+      FreeObject(candidates);
+    }
+    own.push_back(CounterMs(Now() - t0));
+  }
+  std::vector<double> platform(callback.size());
+  double ownMedian = Summarise(own).median;
+  for (size_t i = 0; i < callback.size(); ++i) platform[i] = std::max(0.0, callback[i] - ownMedian);
+
+  printf("(c) the demo's frame, unpaced, %d frames, player held and moving every frame\n", kUnpacedFrames);
+  PrintPhase("callback's own work", own);
+  PrintPhase("callback's platform", platform);
+  PrintPhase("fill", fill);
+  PrintPhase("present", present);
+  PrintPhase("frame", total);
+}
+
+// The real frame loop, ended by its callback after a fixed number of frames.
+int gLoopFrames = 0;
+std::vector<double> gLoopPeriods;
+int64_t gLoopLast = 0;
+
+int32_t CountedFrame(int32_t elapsed, const int32_t* mouse, int32_t button1, int32_t button2) {
+  int64_t now = Now();
+  if (gLoopLast) gLoopPeriods.push_back(CounterMs(now - gLoopLast));
+  gLoopLast = now;
+  FrameCallback(elapsed, mouse, button1, button2);
+  return ++gLoopFrames >= kPacedFrames + 1 ? 1 : 0;
+}
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  gProgram.instance = GetModuleHandleA(nullptr);
+  gProgram.heap = HeapCreate(0, 4096, 0);
+  UseRuntimeHeap(gProgram.heap, gProgram.instance);
+  StartLibraries();
+  CreateProgramLists();
+  RegisterPngDecoder();
+  InitDisplay(kScreenWidth, kScreenHeight, 1, "frame bench", kScreenDepth);
+  BuildScene();
+  SetForegroundWindow(gScreen.window);
+  printf("frame_bench: %dx%d windowed screen, depth %d, pixel format %d\n", gScreen.screenWidth, gScreen.screenHeight,
+         gScreen.depth, gScreen.format);
+
+  GridShapedFrames();
+  DemoFrames();
+
+  SetFrameLimit(60);
+  FrameLoop(CountedFrame, 0, 1);
+  printf("(d) the demo's FrameLoop, %d frames\n", kPacedFrames);
+  PrintPeriod(gLoopPeriods);
+  fflush(stdout);
+  EndProgram();
 }

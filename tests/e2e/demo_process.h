@@ -27,8 +27,7 @@ class DemoProcess {
     std::string dir = workingDir.empty() ? bin : workingDir;
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.c_str(), &si, &process_))
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &process_))
       return false;
     CloseHandle(process_.hThread);
     process_.hThread = nullptr;

@@ -146,8 +146,7 @@ TEST_F(Demo, OpensItsWindowWithTheGridThePlayerAndTranslucentBirds) {
   std::vector<uint32_t> birds = BirdPixels(first_);
   EXPECT_GT(birds.size(), 1000u) << "the birds are drawn";
   int bright = 0;
-  for (uint32_t c : birds)
-    bright += (c & 0xFF) > 140 || ((c >> 8) & 0xFF) > 140 || ((c >> 16) & 0xFF) > 140;
+  for (uint32_t c : birds) bright += (c & 0xFF) > 140 || ((c >> 8) & 0xFF) > 140 || ((c >> 16) & 0xFF) > 140;
   EXPECT_LT(bright, static_cast<int>(birds.size() / 50)) << "birds at half opacity over black stay dark";
   EXPECT_EQ(demo_.WaitForExit(0), -1);
 }
@@ -287,9 +286,9 @@ TEST(DemoWithoutSound, ReportsInitSoundAndEndsWithZero) {
     if (c == '\\') c = '/';
   int exitCode = -2;
   std::thread demo([&] {
-    exitCode = RunUnixCommand("cd '" + unixBin + "' && ALSA_CONFIG_PATH=" + config +
-                                  " /usr/lib/wine/wine64 ./hurz.exe >/dev/null 2>&1",
-                              60000);
+    exitCode = RunUnixCommand(
+        "cd '" + unixBin + "' && ALSA_CONFIG_PATH=" + config + " /usr/lib/wine/wine64 ./hurz.exe >/dev/null 2>&1",
+        60000);
   });
   HWND box = nullptr;
   for (int i = 0; i < 400 && !box; ++i) {
