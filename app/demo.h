@@ -34,6 +34,9 @@ float PlayerTurnStep(int32_t elapsed);
 // The grid, the player and the 45 birds, drawing on the random generator in a fixed order.
 void BuildScene();
 
+// Everything before the display: the cleared program record, the RuntimeHeap, the libraries, the
+// two program lists and the PNG decoder.
+void StartProgram();
 // The runtime libraries' start routines in the program's start-up order (the RuntimeHeap must be
 // in place).
 void StartLibraries();

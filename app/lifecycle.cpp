@@ -2,6 +2,8 @@
 // library's end routine in a fixed order, then the heap, then the process, with exit code 0.
 #include <windows.h>
 
+#include <cstring>
+
 #include "app/demo.h"
 #include "app/program.h"
 #include "runtime/core/heaps.h"
@@ -16,6 +18,16 @@
 #include "runtime/screen/sprites3d.h"
 #include "runtime/sound/sound.h"
 #include "runtime/window/window.h"
+
+void StartProgram() {
+  memset(&gProgram, 0, sizeof gProgram);
+  gProgram.instance = GetModuleHandleA(nullptr);
+  gProgram.heap = HeapCreate(0, 4096, 0);
+  UseRuntimeHeap(gProgram.heap, gProgram.instance);
+  StartLibraries();
+  CreateProgramLists();
+  RegisterPngDecoder();
+}
 
 void StartLibraries() {
   InitStringTemp();

@@ -18,9 +18,7 @@
 #include "app/entity.h"
 #include "app/object_list.h"
 #include "app/program.h"
-#include "runtime/core/heaps.h"
 #include "runtime/drawing/drawing.h"
-#include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen.h"
 
 namespace {
@@ -193,12 +191,7 @@ int32_t CountedFrame(int32_t elapsed, const int32_t* mouse, int32_t button1, int
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  gProgram.instance = GetModuleHandleA(nullptr);
-  gProgram.heap = HeapCreate(0, 4096, 0);
-  UseRuntimeHeap(gProgram.heap, gProgram.instance);
-  StartLibraries();
-  CreateProgramLists();
-  RegisterPngDecoder();
+  StartProgram();
   InitDisplay(kScreenWidth, kScreenHeight, 1, "frame bench", kScreenDepth);
   BuildScene();
   SetForegroundWindow(gScreen.window);
