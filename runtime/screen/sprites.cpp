@@ -7,24 +7,13 @@
 #include <cstring>
 
 #include "runtime/core/heaps.h"
-#include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/sprite_pixels.h"
+#include "runtime/screen/sprite_source.h"
 #include "runtime/screen/sprites3d.h"
 
 namespace {
 constexpr DWORD kCapsSystemMemoryPlain = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-
-// An image ready to be written into a surface: pixels points into the file or into buffer.
-struct SourceImage {
-  int32_t width;
-  int32_t height;
-  int32_t bits;
-  int32_t pitch;
-  bool bottomUp;
-  const uint8_t* pixels;
-  uint8_t* buffer;  // expansion or decode buffer of pitch * (height + 1) bytes, owned
-};
 
 // The screen reaches this library only through its hooks. Every sprite is made here, so plugging
 // them in on each load keeps them in place whatever replaced them in between.
@@ -37,42 +26,11 @@ void PlugScreenHooks() {
 // Depth of the surface a mode makes: ARGB sprites are 32-bit on every screen.
 int32_t SurfaceDepth(int32_t mode) { return (mode & kSpriteAlpha) ? 32 : gScreen.depth; }
 
-bool AllocateRows(SourceImage* image, int32_t pitch) {
-  image->pitch = pitch;
-  image->buffer = static_cast<uint8_t*>(RuntimeAlloc(static_cast<size_t>(pitch) * (image->height + 1)));
-  image->pixels = image->buffer;
-  return image->buffer != nullptr;
-}
-
-// BMP rows are used in place, except palette images bound for a true-colour surface, which are
-// expanded to 24 bits first. Memory sprites and 8-bit surfaces take plain 8-bit rows only.
-bool ReadBmpImage(const uint8_t* data, size_t size, int32_t mode, SourceImage* image) {
-  BmpInfo bmp;
-  if (!ReadBmpInfo(data, size, &bmp)) return false;
-  *image = SourceImage{
-      bmp.width, bmp.height, bmp.bits, SourceRowPitch(bmp.width, bmp.bits), true, data + bmp.pixelOffset, nullptr};
-  bool keepIndices = mode == kSpriteMemory || SurfaceDepth(mode) == 8;
-  if (bmp.bits > 8) return !keepIndices;
-  if (keepIndices) return bmp.bits == 8 && bmp.compression == kBmpRgb && BmpPixelsFit(bmp, size);
-  image->bits = 24;
-  return AllocateRows(image, 3 * bmp.width + (bmp.width & 3)) &&
-         ExpandBmpPalette(data, size, image->buffer, image->pitch) != 0;
-}
-
-bool DecodeOtherImage(const uint8_t* data, size_t size, SourceImage* image) {
-  int32_t kind = FindImageDecoder(static_cast<intptr_t>(size), data);
-  if (kind != 1 && kind != 2) return false;
-  int32_t width = DecodedWidth(), height = DecodedHeight();
-  if (width <= 0 || height <= 0 || width > kSpriteSizeLimit || height > kSpriteSizeLimit) return false;
-  *image = SourceImage{width, height, kind == 2 ? 32 : 24, 0, false, nullptr, nullptr};
-  if (!AllocateRows(image, kind == 2 ? 4 * width : 3 * width + (width & 3))) return false;
-  DecodeImage(image->buffer, image->pitch, 0);
-  return true;
-}
+uint8_t* AllocateSourceRows(size_t bytes) { return static_cast<uint8_t*>(RuntimeAlloc(bytes)); }
 
 // Writes the image into the locked surface, bottom row last for BMP rows, and gives sprites
 // without an alpha channel black as their source colour key.
-bool WriteSurfacePixels(SpriteRecord* record, const SourceImage& image, int32_t mode) {
+bool WriteSurfacePixels(SpriteRecord* record, const SpriteSource& image, int32_t mode) {
   const bool alpha = (mode & kSpriteAlpha) && image.bits == 32;
   const int32_t depth = SurfaceDepth(mode);
   const int32_t format = (mode & kSpriteAlpha) ? kFormatBGR32 : gScreen.format;
@@ -113,7 +71,7 @@ void ReleaseSpriteStorage(SpriteRecord* record) {
 }
 
 // A failed load leaves no sprite behind, and no dynamic record either.
-intptr_t FailLoad(SpriteRecord* record, ObjectNumber number, SourceImage* image) {
+intptr_t FailLoad(SpriteRecord* record, ObjectNumber number, SpriteSource* image) {
   RuntimeFree(image->buffer);
   ReleaseSpriteStorage(record);
   RegistryFree(gScreen.sprites, number == AnyID ? reinterpret_cast<ObjectNumber>(record) : number);
@@ -221,12 +179,14 @@ intptr_t SpriteFromImage(ObjectNumber number, const uint8_t* data, size_t size, 
   PlugScreenHooks();
   auto* record = static_cast<SpriteRecord*>(RegistryAllocate(gScreen.sprites, number));
   if (!record) return 0;
-  SourceImage image{};
+  SpriteSource image{};
   // A memory sprite is an 8-bit BMP's indices and nothing else; combined with other values its
   // block would be taken for a surface.
   if ((mode & kSpriteMemory) && mode != kSpriteMemory) return FailLoad(record, number, &image);
-  bool obtained = IsBmp(data, size) ? ReadBmpImage(data, size, mode, &image) : DecodeOtherImage(data, size, &image);
-  if (!obtained) return FailLoad(record, number, &image);
+  // Memory sprites and 8-bit surfaces take a BMP's indices as they are.
+  bool keepIndices = mode == kSpriteMemory || SurfaceDepth(mode) == 8;
+  if (ReadSpriteSource(data, size, keepIndices, AllocateSourceRows, &image) != kSourceReady)
+    return FailLoad(record, number, &image);
   if (mode != kSpriteMemory && !CanConvertRow(image.bits, SurfaceDepth(mode))) return FailLoad(record, number, &image);
   if (!CreateSpriteSurface(record, image.width, image.height, image.bits, mode))
     return FailLoad(record, number, &image);

@@ -1,5 +1,5 @@
 // The demo's bird picture as the build leaves it beside the programs, and the decode-image tool run
-// as a separate Windows process on good and bad files.
+// as a separate Windows process: the pixels it writes for PNG and BMP files, and the files it refuses.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,23 +9,48 @@
 #include <vector>
 
 #include "runtime/screen/image_decoders.h"
+#include "runtime/screen/sprite_pixels.h"
+#include "support/bmp_images.h"
+#include "support/png_writer.h"
 
 namespace {
 
 std::string BinPath(const std::string& name) { return std::string(HURZ_TEST_BIN_DIR) + "/" + name; }
 
-// The tool's exit code, or -1 when it could not be started or did not end.
-int RunDecodeImage(const std::string& arguments) {
+struct ToolRun {
+  int exitCode = -1;   // -1 when it could not be started or did not end
+  std::string output;  // what it printed on either stream
+};
+
+// Runs decode-image with the given arguments, its standard output and error sent to one file.
+ToolRun RunDecodeImage(const std::string& arguments) {
+  static int counter = 0;
+  std::string log =
+      "Z:/tmp/hurz-decode-image-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".log";
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE logFile =
+      CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   std::string line = "\"" + BinPath("decode-image.exe") + "\" " + arguments;
   STARTUPINFOA si{};
   si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = si.hStdError = logFile;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-  DWORD code = (DWORD)-1;
-  if (WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return (int)code;
+  ToolRun run;
+  if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    DWORD code = (DWORD)-1;
+    if (WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    run.exitCode = (int)code;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  CloseHandle(logFile);
+  std::ifstream in(log, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  run.output = text.str();
+  DeleteFileA(log.c_str());
+  return run;
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -60,16 +85,114 @@ TEST(SqueakerBird, IsA64By64PictureWithAlphaOnATransparentBackground) {
   EXPECT_EQ(alpha(30, 40), 255) << "the body";
 }
 
-TEST(DecodeImageTool, ExitCodeTellsGoodFilesFromBadOnes) {
-  std::string suite = HURZ_TEST_PNGSUITE_DIR;
-  std::string pam = std::string("Z:/tmp/hurz-decode-image-") + std::to_string(GetCurrentProcessId()) + ".pam";
-  EXPECT_EQ(RunDecodeImage("\"" + BinPath("squeaker_bird.png") + "\" \"" + pam + "\""), 0);
-  std::string written = ReadFileBytes(pam);
-  EXPECT_EQ(written.rfind("P7\nWIDTH 64\nHEIGHT 64\nDEPTH 4\n", 0), 0u);
-  EXPECT_EQ(written.size(), written.find("ENDHDR\n") + 7 + 64 * 64 * 4);
-  DeleteFileA(pam.c_str());
-  EXPECT_EQ(RunDecodeImage("\"" + suite + "/basn3p02.png\""), 0);
-  EXPECT_EQ(RunDecodeImage("\"" + suite + "/README\""), 1);
-  EXPECT_EQ(RunDecodeImage("\"" + suite + "/missing.png\""), 1);
-  EXPECT_EQ(RunDecodeImage(""), 2);
+namespace {
+
+// Input and output files of one tool test, removed when it ends.
+class DecodeImageTool : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (const std::string& path : made_) DeleteFileA(path.c_str());
+  }
+  std::string TempPath(const std::string& suffix) {
+    std::string path = "Z:/tmp/hurz-image-tools-" + std::to_string(GetCurrentProcessId()) + "-" +
+                       std::to_string(made_.size()) + suffix;
+    DeleteFileA(path.c_str());
+    made_.push_back(path);
+    return path;
+  }
+  std::string Input(const std::string& suffix, const std::string& bytes) {
+    std::string path = TempPath(suffix);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  // Decodes the bytes to a PAM and returns the PAM's bytes, or "" when the tool failed.
+  std::string Decode(const std::string& suffix, const std::string& bytes) {
+    std::string in = Input(suffix, bytes), out = TempPath(".pam");
+    ToolRun run = RunDecodeImage("\"" + in + "\" \"" + out + "\"");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    return run.exitCode == 0 ? ReadFileBytes(out) : "";
+  }
+
+ private:
+  std::vector<std::string> made_;
+};
+
+std::string Pam(int width, int height, bool alpha, const std::string& tuples) {
+  return "P7\nWIDTH " + std::to_string(width) + "\nHEIGHT " + std::to_string(height) + "\nDEPTH " +
+         (alpha ? "4" : "3") + "\nMAXVAL 255\nTUPLTYPE " + (alpha ? "RGB_ALPHA" : "RGB") + "\nENDHDR\n" + tuples;
+}
+
+std::string Chars(std::initializer_list<int> values) {
+  std::string s;
+  for (int v : values) s += (char)v;
+  return s;
+}
+
+std::string AsString(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+}  // namespace
+
+// PNGs keep their alpha exactly when they were decoded with it; a palette PNG's transparency is
+// dropped like the loader drops it.
+TEST_F(DecodeImageTool, PngsBecomeTheirSpritesPixelsTopRowFirst) {
+  PngDescription rgba;
+  rgba.width = 2;
+  rgba.height = 2;
+  rgba.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+  EXPECT_EQ(Decode(".png", WritePng(rgba, {Chars({1, 2, 3, 4, 5, 6, 7, 8}), Chars({9, 10, 11, 0, 0, 0, 0, 255})})),
+            Pam(2, 2, true, Chars({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, 0, 0, 0, 255})));
+
+  PngDescription palette;
+  palette.width = 3;
+  palette.colourType = PNG_COLOR_TYPE_PALETTE;
+  palette.palette = {{200, 100, 50}, {1, 2, 3}};
+  palette.paletteAlpha = {0};
+  EXPECT_EQ(Decode(".png", WritePng(palette, {Chars({1, 0, 1})})),
+            Pam(3, 1, false, Chars({1, 2, 3, 200, 100, 50, 1, 2, 3})));
+
+  std::string bird = Decode(".png", ReadFileBytes(BinPath("squeaker_bird.png")));
+  EXPECT_EQ(bird.rfind("P7\nWIDTH 64\nHEIGHT 64\nDEPTH 4\n", 0), 0u);
+  EXPECT_EQ(bird.size(), bird.find("ENDHDR\n") + 7 + 64 * 64 * 4);
+}
+
+// BMP rows come bottom row first; palette images go through their colour table, 16-bit ones are
+// widened from 5-5-5 as the sprite library widens them, and BMPs never carry alpha.
+TEST_F(DecodeImageTool, BmpsBecomeTheirSpritesPixelsTopRowFirst) {
+  // 4 bits, width 3, two rows: the top row indices 1, 2, 0, the bottom row 2, 2, 1.
+  auto fourBit = MakeBmpFile(3, 2, 4, 0, {0x000000, 0x102030, 0xA0B0C0}, {0x22, 0x10, 0, 0, 0x12, 0x00, 0, 0});
+  EXPECT_EQ(
+      Decode(".bmp", AsString(fourBit)),
+      Pam(3, 2, false,
+          Chars({0x10, 0x20, 0x30, 0xA0, 0xB0, 0xC0, 0, 0, 0, 0xA0, 0xB0, 0xC0, 0xA0, 0xB0, 0xC0, 0x10, 0x20, 0x30})));
+
+  // 5-5-5: red 31, green 1, blue 16 on top; white and black below.
+  auto sixteenBit = MakeBmp(1, 2, 16, [](int, int y) { return y == 0 ? (31u << 10 | 1u << 5 | 16u) : 0x7FFFu; });
+  EXPECT_EQ(Decode(".bmp", AsString(sixteenBit)), Pam(1, 2, false, Chars({248, 8, 128, 248, 248, 248})));
+
+  auto thirtyTwoBit = MakeBmp(2, 1, 32, [](int x, int) { return x ? 0x80112233u : 0xFF445566u; });
+  EXPECT_EQ(Decode(".bmp", AsString(thirtyTwoBit)), Pam(2, 1, false, Chars({0x44, 0x55, 0x66, 0x11, 0x22, 0x33})));
+}
+
+TEST_F(DecodeImageTool, RefusedFilesGiveAReasonAndNoOutput) {
+  auto good = MakeBmp(3, 2, 24, [](int, int) { return 0x123456u; });
+  const std::pair<const char*, std::string> refused[] = {
+      {"cut-off BMP", AsString(std::vector<uint8_t>(good.begin(), good.end() - 1))},
+      {"RLE4 BMP", AsString(MakeBmpFile(2, 1, 4, kBmpRle4, {0, 0xFFFFFF}, {0, 1}))},
+      {"text", "not an image at all\n"},
+      {"empty", ""},
+      {"PNG cut in its header", ReadFileBytes(std::string(HURZ_TEST_PNGSUITE_DIR) + "/basn2c08.png").substr(0, 30)},
+  };
+  for (auto& r : refused) {
+    std::string in = Input(".img", r.second), out = TempPath(".pam");
+    ToolRun run = RunDecodeImage("\"" + in + "\" \"" + out + "\"");
+    EXPECT_EQ(run.exitCode, 1) << r.first;
+    EXPECT_EQ(run.output.find("decode-image: "), 0u) << r.first << ": " << run.output;
+    EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << r.first << ": one line, " << run.output;
+    EXPECT_EQ(GetFileAttributesA(out.c_str()), INVALID_FILE_ATTRIBUTES) << r.first << ": output written";
+  }
+  std::string out = TempPath(".pam");
+  EXPECT_EQ(RunDecodeImage("\"Z:/no/such/image.png\" \"" + out + "\"").exitCode, 1);
+  EXPECT_EQ(GetFileAttributesA(out.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(RunDecodeImage("").exitCode, 2);
+  EXPECT_EQ(RunDecodeImage("\"" + Input(".bmp", AsString(good)) + "\"").exitCode, 2) << "no output named";
 }

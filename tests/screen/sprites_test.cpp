@@ -1,6 +1,7 @@
 // Sprites on a real windowed DirectDraw screen: BMP images from memory and from a file, the mode
 // bits, the black colour key seen through a blit onto the back buffer, deletion, the save and
-// restore of pixels around a lost display, and images that do not fit their bytes.
+// restore of pixels around a lost display, images that do not fit their bytes, and PNG images
+// through the decoder registry.
 #include "runtime/screen/sprites.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen.h"
 #include "support/bmp_images.h"
+#include "support/png_writer.h"
 #include "support/screen_fixture.h"
 
 namespace {
@@ -303,6 +306,65 @@ TEST_F(Sprites, FilesAreReadWhole) {
   EXPECT_EQ(LoadSpriteFile(5, "Z:\\no\\such\\sprite.bmp"), 0);
   EXPECT_EQ(SpriteExists(5), 0);
   EXPECT_EQ(LoadSpriteFile(AnyID, nullptr), 0);
+}
+
+// A 32-bit RGBA PNG: as a texture with alpha (the demo's mode 12) it keeps its alpha and has no
+// colour key; as a plain texture its fourth bytes are 0 and black is its key.
+TEST_F(Sprites, RgbaPngKeepsItsAlphaOnlyWithTheAlphaValue) {
+  ResetImageDecoders();
+  RegisterPngDecoder();
+  PngDescription d;
+  d.width = 3;
+  d.height = 2;
+  d.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+  std::vector<std::string> rows = {std::string("\xFF\x00\x00\x80\x00\x00\x00\xFF\x00\x00\xFF\x00", 12),
+                                   std::string("\x10\x20\x30\x01\x00\xFF\x00\xFF\xFF\xFF\xFF\x40", 12)};
+  std::string png = WritePng(d, rows);
+  ASSERT_FALSE(png.empty());
+  const uint32_t colours[2][3] = {{kRed, 0, kBlue}, {0x102030, kGreen, 0xFFFFFF}};
+  const uint32_t alphas[2][3] = {{0x80, 0xFF, 0}, {0x01, 0xFF, 0x40}};
+  DDCOLORKEY key{};
+
+  intptr_t alpha = LoadSpriteMemory(AnyID, png.data(), kSpriteTexture | kSpriteAlpha, png.size());
+  ASSERT_NE(alpha, 0);
+  EXPECT_EQ(Record(alpha)->depth, 32);
+  EXPECT_EQ(Record(alpha)->surface->GetColorKey(DDCKEY_SRCBLT, &key), DDERR_NOCOLORKEY);
+  {
+    RawPixels pixels(Record(alpha)->surface);
+    ASSERT_TRUE(pixels.ok());
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x) EXPECT_EQ(pixels.at(x, y), alphas[y][x] << 24 | colours[y][x]) << x << "," << y;
+  }
+
+  intptr_t plain = LoadSpriteMemory(AnyID, png.data(), kSpriteTexture, png.size());
+  ASSERT_NE(plain, 0);
+  ASSERT_EQ(Record(plain)->surface->GetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+  EXPECT_EQ(key.dwColorSpaceLowValue, 0u);
+  EXPECT_EQ(key.dwColorSpaceHighValue, 0u);
+  RawPixels pixels(Record(plain)->surface);
+  ASSERT_TRUE(pixels.ok());
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(pixels.at(x, y), colours[y][x]) << x << "," << y;
+}
+
+// The demo's path: a PNG file read whole and decoded from memory; a missing one makes nothing.
+TEST_F(Sprites, PngFilesLoadAndMissingOnesCreateNoSprite) {
+  ResetImageDecoders();
+  RegisterPngDecoder();
+  std::string path = std::string(HURZ_TEST_PNGSUITE_DIR) + "/basn6a08.png";
+  intptr_t sprite = LoadSpriteFile(AnyID, path.c_str(), kSpriteTexture | kSpriteAlpha);
+  ASSERT_NE(sprite, 0);
+  EXPECT_EQ(Record(sprite)->width, 32);
+  EXPECT_EQ(Record(sprite)->height, 32);
+  ObjectNode* dynamicBefore = gScreen.sprites->dynamicHead;
+  EXPECT_EQ(LoadSpriteFile(AnyID, "Z:\\no\\such\\bird.png", 12), 0);
+  EXPECT_EQ(gScreen.sprites->dynamicHead, dynamicBefore);
+  // Loaded again into its number, a PNG frees the sprite there first.
+  ASSERT_NE(LoadSpriteFile(8, path.c_str(), 12), 0);
+  IDirectDrawSurface7* first = Record(8)->surface;
+  first->AddRef();
+  ASSERT_NE(LoadSpriteFile(8, path.c_str(), 12), 0);
+  EXPECT_EQ(first->Release(), 0u);
 }
 
 TEST(SpritesWithoutAScreen, NeedAnOpenScreen) {

@@ -49,3 +49,26 @@ inline std::vector<uint8_t> MakeBmp(int width, int height, int bits, const std::
 
 inline void PatchU32(std::vector<uint8_t>& file, size_t at, uint32_t value) { memcpy(file.data() + at, &value, 4); }
 inline void PatchU16(std::vector<uint8_t>& file, size_t at, uint16_t value) { memcpy(file.data() + at, &value, 2); }
+
+// A BMP of any bit count and compression from its packed pixel bytes (rows bottom-up as the file
+// stores them) and its colour table of 0x00RRGGBB entries.
+inline std::vector<uint8_t> MakeBmpFile(int32_t width, int32_t height, uint16_t bits, uint32_t compression,
+                                        const std::vector<uint32_t>& table, const std::vector<uint8_t>& pixels) {
+  const uint32_t offset = 54 + 4 * static_cast<uint32_t>(table.size());
+  std::vector<uint8_t> file(offset, 0);
+  file[0] = 'B';
+  file[1] = 'M';
+  PatchU32(file, 2, offset + static_cast<uint32_t>(pixels.size()));
+  PatchU32(file, 10, offset);
+  PatchU32(file, 14, 40);
+  PatchU32(file, 18, static_cast<uint32_t>(width));
+  PatchU32(file, 22, static_cast<uint32_t>(height));
+  PatchU16(file, 26, 1);
+  PatchU16(file, 28, bits);
+  PatchU32(file, 30, compression);
+  PatchU32(file, 34, static_cast<uint32_t>(pixels.size()));
+  PatchU32(file, 46, static_cast<uint32_t>(table.size()));
+  for (size_t i = 0; i < table.size(); ++i) PatchU32(file, 54 + 4 * i, table[i]);
+  file.insert(file.end(), pixels.begin(), pixels.end());
+  return file;
+}
