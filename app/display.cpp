@@ -88,8 +88,10 @@ int32_t FrameLoop(FrameProc callback, uint32_t background, int32_t cursorFlag) {
       if (WindowCursorX(kDemoWindow) >= 0 && active == 1) {
         mouse[0] = WindowCursorX(kDemoWindow);
         mouse[1] = WindowCursorY(kDemoWindow);
-        button1 = GetAsyncKeyState(VK_LBUTTON);
-        button2 = GetAsyncKeyState(VK_RBUTTON);
+        // Only the down bit: the low bit says the button was pressed at some time since the last
+        // query, by whichever program, and would move the player without a button held.
+        button1 = GetAsyncKeyState(VK_LBUTTON) & 0x8000;
+        button2 = GetAsyncKeyState(VK_RBUTTON) & 0x8000;
         if (cursorFlag == 0) {
           ShowCursor(FALSE);
           cursorFlag = 1;
