@@ -97,6 +97,9 @@ void PlaceEntity(CollisionGrid* grid, Entity* entity) {
 
   EntityBounds b;
   GetEntityBounds(entity, &b);
+  // Bounds of no positive area overlap no cell. The gap test alone would let an empty or
+  // negative box inside a cell count as overlapping it.
+  if (b.width <= 0 || b.height <= 0) return;
   // The candidate range is widened by a cell on each side; the gap test below decides exactly.
   int64_t c0 = b.left / grid->cellWidth - 1;
   int64_t r0 = b.top / grid->cellHeight - 1;

@@ -121,8 +121,18 @@ TEST_F(CollisionGridTest, ExtremeBoundsAreHarmless) {
   PlaceEntity(grid, huge);
   Entity* far = Added(1e12f, 1e12f, 50, 50);
   EXPECT_EQ(CellsOf(grid, far), Cells{});
-  Entity* negative = Added(100, 100, -50, -50);
-  EXPECT_LE(CellsOf(grid, negative).size(), 1u);
+}
+
+TEST_F(CollisionGridTest, BoundsWithoutAreaOccupyNoCell) {
+  Entity* other = Added(96, 96, 32, 32);
+  EXPECT_EQ(CellsOf(grid, Added(100, 100, -50, -50)), Cells{});
+  EXPECT_EQ(CellsOf(grid, Added(100, 100, 0, 20)), Cells{}) << "inside cell (3, 3), no width";
+  EXPECT_EQ(CellsOf(grid, Added(100, 100, 20, -1)), Cells{});
+  Entity* shrunk = Added(100, 100, 20, 20);
+  shrunk->scaleX = 0.0f;
+  PlaceEntity(grid, shrunk);
+  EXPECT_EQ(CellsOf(grid, shrunk), Cells{}) << "the old cells are left as well";
+  EXPECT_EQ(Query(other), std::vector<const void*>{});
 }
 
 TEST_F(CollisionGridTest, MovingEmptiesTheOldCells) {

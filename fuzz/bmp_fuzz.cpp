@@ -1,0 +1,98 @@
+// BMP files as the sprite library reads them. The header check decides whether the file is used:
+// images above 8 bits are converted in place, row by row, into a sprite surface's layout; palette
+// images go through the colour-table expansion into a buffer of pitch * (height + 1) bytes and are
+// converted from there; memory sprites and 8-bit surfaces copy plain 8-bit rows. The expansion is
+// also given every file directly, as it checks the headers itself. Every buffer is a malloc block
+// of exactly the size the library allocates, so the address sanitizer catches any access past it.
+// The reserved word of the file header (which readers ignore) picks the surface layout.
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/screen/image_decoders.h"
+#include "runtime/screen/screen_pixels.h"
+#include "runtime/screen/sprite_pixels.h"
+
+namespace {
+
+// Expansion buffers past this size are left out so that every run stays quick; the library would
+// simply allocate them.
+constexpr uint64_t kMostBufferBytes = 1u << 24;
+
+struct Layout {
+  int32_t depth;
+  int32_t format;
+  bool keepAlpha;
+};
+constexpr Layout kLayouts[] = {{16, kFormat555, false},   {16, kFormat565, false},   {24, kFormatRGB24, false},
+                               {24, kFormatBGR24, false}, {32, kFormatRGB32, false}, {32, kFormatBGR32, false},
+                               {32, kFormatBGR32, true}};
+
+void Check(bool ok) {
+  if (!ok) abort();
+}
+
+int32_t Le32(const uint8_t* p) { return (int32_t)(p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24); }
+
+// Converts height rows of width pixels at the given pitch into a surface row of exactly the
+// layout's row size.
+void ConvertRows(const uint8_t* rows, int64_t pitch, int32_t bits, int32_t width, int32_t height, const Layout& l) {
+  size_t rowBytes = (size_t)width * DestinationPixelBytes(l.depth);
+  auto* row = (uint8_t*)malloc(rowBytes);
+  for (int32_t y = 0; y < height; ++y)
+    Check(ConvertSpriteRow(rows + (size_t)y * pitch, bits, width, l.depth, l.format, l.keepAlpha, row));
+  free(row);
+}
+
+// The 24-bit expansion buffer of a palette image: pitch 3 * width rounded as the library rounds it.
+uint8_t* Expand(const uint8_t* data, size_t size, int64_t width, int64_t height, int32_t* pitch, int32_t* result) {
+  int64_t p = 3 * width + (width & 3);
+  if (width <= 0 || height <= 0 || p > INT32_MAX || (uint64_t)p * (uint64_t)(height + 1) > kMostBufferBytes)
+    return nullptr;
+  auto* buffer = (uint8_t*)malloc((size_t)p * (size_t)(height + 1));
+  *pitch = (int32_t)p;
+  *result = ExpandBmpPalette(data, size, buffer, *pitch);
+  return buffer;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The expansion on its own, sized by the file's own header.
+  if (size >= 26) {
+    int32_t pitch = 0, result = 0;
+    uint8_t* buffer = Expand(data, size, Le32(data + 18), Le32(data + 22), &pitch, &result);
+    if (!buffer && (Le32(data + 18) <= 0 || Le32(data + 22) <= 0)) {
+      uint8_t spare[12];
+      Check(ExpandBmpPalette(data, size, spare, 3) == 0);  // no image to expand
+    }
+    free(buffer);
+  }
+
+  BmpInfo bmp;
+  if (!ReadBmpInfo(data, size, &bmp)) return 0;
+  Check(bmp.width > 0 && bmp.height > 0 && bmp.width <= kSpriteSizeLimit && bmp.height <= kSpriteSizeLimit);
+  Check(bmp.pixelOffset < size);
+  const Layout& layout = kLayouts[data[6] % (sizeof kLayouts / sizeof kLayouts[0])];
+
+  if (bmp.bits > 8) {
+    Check(BmpPixelsFit(bmp, size));
+    ConvertRows(data + bmp.pixelOffset, SourceRowPitch(bmp.width, bmp.bits), bmp.bits, bmp.width, bmp.height, layout);
+    return 0;
+  }
+
+  // A memory sprite or an 8-bit surface: plain 8-bit rows only.
+  if (bmp.bits == 8 && bmp.compression == kBmpRgb && BmpPixelsFit(bmp, size)) {
+    auto* block = (uint8_t*)malloc((size_t)bmp.width * bmp.height);
+    CopyMemorySpriteRows(data + bmp.pixelOffset, bmp.width, bmp.height, block);
+    free(block);
+    ConvertRows(data + bmp.pixelOffset, SourceRowPitch(bmp.width, 8), 8, bmp.width, bmp.height,
+                {8, kFormatPalette8, false});
+  }
+
+  // A true-colour surface: the palette image expanded to 24 bits first.
+  int32_t pitch = 0, result = 0;
+  uint8_t* buffer = Expand(data, size, bmp.width, bmp.height, &pitch, &result);
+  if (buffer && result) ConvertRows(buffer, pitch, 24, bmp.width, bmp.height, layout);
+  free(buffer);
+  return 0;
+}
