@@ -101,8 +101,8 @@ void PlaceEntity(CollisionGrid* grid, Entity* entity) {
   // negative box inside a cell count as overlapping it.
   if (b.width <= 0 || b.height <= 0) return;
   // The candidate range is widened by a cell on each side; the gap test below decides exactly.
-  int64_t c0 = b.left / grid->cellWidth - 1;
-  int64_t r0 = b.top / grid->cellHeight - 1;
+  int64_t c0 = (int64_t)b.left / grid->cellWidth - 1;
+  int64_t r0 = (int64_t)b.top / grid->cellHeight - 1;
   int64_t c1 = c0 + b.width / grid->cellWidth + 2;
   int64_t r1 = r0 + b.height / grid->cellHeight + 2;
   if (c1 > grid->columns - 1) c1 = grid->columns - 1;

@@ -12,6 +12,7 @@
 
 #include "app/collision_grid.h"
 #include "app/program.h"
+#include "app/rounding.h"
 #include "fuzz_input.h"
 #include "runtime/core/heaps.h"
 #include "runtime/core/registry.h"
@@ -161,8 +162,8 @@ class Session {
         break;
       case 3:  // moved, with the moved flag updated
         if (Model* m = Pick()) {
-          if (op & 0x10) m->entity->x = Coordinate((int32_t)m->entity->x);
-          if (op & 0x20) m->entity->y = Coordinate((int32_t)m->entity->y);
+          if (op & 0x10) m->entity->x = Coordinate(RoundToInt(m->entity->x));
+          if (op & 0x20) m->entity->y = Coordinate(RoundToInt(m->entity->y));
           if (op & 0x40) m->entity->width = in_.Number(m->entity->width);  // a size change alone does not count
           bool changed = m->entity->x != m->entity->lastX || m->entity->y != m->entity->lastY;
           UpdateMovedFlag(m->entity);

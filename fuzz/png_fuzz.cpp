@@ -1,14 +1,17 @@
 // PNG files through the image decoder registry as the sprite library calls it: FindImageDecoder
-// with the block and its size, the sprite size checks, then DecodeImage into a malloc block of
-// exactly pitch * (height + 1) bytes, and the rows converted into a sprite surface's layout. The
-// input is an exact-size block too, so the address sanitizer catches any read past the image or
-// write past the buffer; the spare last row must come back untouched.
+// with the block and its size, the sprite size checks, then DecodeImage into a buffer of exactly
+// pitch * (height + 1) bytes, and the rows converted into a sprite surface's layout. libpng itself
+// is not instrumented, so the buffer ends flush against an inaccessible page: a write past it faults
+// whichever code makes it. The input is an exact-size block, and libpng's reads of it go through
+// the decoder's memcpy, which the address sanitizer checks. The spare last row must come back
+// untouched.
 #include <cstdlib>
 #include <cstring>
 
 #include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen_pixels.h"
 #include "runtime/screen/sprite_pixels.h"
+#include "tests/support/guarded_memory.h"
 
 namespace {
 
@@ -35,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint64_t bytes = (uint64_t)pitch * (uint64_t)(height + 1);
   if (bytes > kMostBufferBytes) return 0;
 
-  auto* buffer = (uint8_t*)malloc((size_t)bytes);
+  GuardedMemory block((size_t)bytes);
+  uint8_t* buffer = block.data();
   memset(buffer, 0, (size_t)pitch * height);
   memset(buffer + (size_t)pitch * height, kSpareFill, (size_t)pitch);
   int32_t result = DecodeImage(buffer, pitch, 0);
@@ -55,6 +59,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(ConvertSpriteRow(buffer + (size_t)y * pitch, kind == 2 ? 32 : 24, width, kDepths[which], kFormats[which],
                            which == 6, row));
   free(row);
-  free(buffer);
   return 0;
 }

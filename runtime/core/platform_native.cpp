@@ -73,7 +73,10 @@ void* PlatformHeapAlloc(HeapHandle heap, unsigned flags, size_t size) {
   if (!h) return nullptr;
   h->size = size;
   Link((NativeHeap*)heap, h);
-  if (flags & kHeapZeroMemory) std::memset(h + 1, 0, size);
+  // Blocks are cleared even without kHeapZeroMemory: whatever a heap block holds before it is
+  // written is unspecified, and clearing it keeps each run independent of what earlier runs left
+  // in reused memory, so that a fuzzer's input always behaves as it does when replayed alone.
+  std::memset(h + 1, 0, size);
   return h + 1;
 }
 
@@ -89,7 +92,7 @@ void* PlatformHeapReAlloc(HeapHandle heap, unsigned flags, void* block, size_t s
   }
   h->size = size;
   Link((NativeHeap*)heap, h);
-  if ((flags & kHeapZeroMemory) && size > oldSize) std::memset((char*)(h + 1) + oldSize, 0, size - oldSize);
+  if (size > oldSize) std::memset((char*)(h + 1) + oldSize, 0, size - oldSize);  // as for a new block
   return h + 1;
 }
 

@@ -123,6 +123,29 @@ TEST_F(CollisionGridTest, ExtremeBoundsAreHarmless) {
   EXPECT_EQ(CellsOf(grid, far), Cells{});
 }
 
+TEST(CollisionGridEdges, BoundsAtTheLowestIntegerOnOnePixelCells) {
+  EnsureAppStarted();
+  CollisionGrid* grid = CreateGrid(4, 4, 1, 1, "g", AnyID);
+  ASSERT_NE(grid, nullptr);
+  Entity* e = CreateEntity("e", AnyID);
+  e->x = e->y = -2147483648.0f;
+  e->width = e->height = INT32_MAX;
+  AddEntityToGrid(grid, e);  // the candidate range starts one cell before the lowest integer
+  EXPECT_EQ(ObjListCount((ObjectList*)FindGridEntry(grid, e)->extra), 0);
+  e->x = 1.0f;
+  e->width = 2;
+  PlaceEntity(grid, e);
+  EXPECT_EQ(ObjListCount((ObjectList*)FindGridEntry(grid, e)->extra), 0) << "the lowest top alone";
+  e->y = 0.0f;
+  e->height = 3;
+  PlaceEntity(grid, e);
+  EXPECT_EQ(ObjListCount((ObjectList*)FindGridEntry(grid, e)->extra), 6);
+  EXPECT_EQ(GridValidate(grid), 1);
+  FreeGrid(grid);
+  FreeString(e->name);
+  FreeBlock(e);
+}
+
 TEST_F(CollisionGridTest, BoundsWithoutAreaOccupyNoCell) {
   Entity* other = Added(96, 96, 32, 32);
   EXPECT_EQ(CellsOf(grid, Added(100, 100, -50, -50)), Cells{});
