@@ -1,6 +1,6 @@
 # Runs the native decode-image as the Windows image tests run decode-image.exe: a good file gives
 # exit code 0 and a PAM of the image's size, a file it cannot decode exit code 1 and one line on
-# the standard error stream, a missing file 1, wrong usage 2.
+# the standard error stream, a missing file 1 (no output file for either), wrong usage 2.
 # cmake -DTOOL=... -DSUITE=... -DBAD=damaged.png -DOUT=... -P decode_image_check.cmake
 function(expect_run code)
   execute_process(COMMAND ${TOOL} ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -30,11 +30,18 @@ if(NOT bytes EQUAL want)
   message(FATAL_ERROR "PAM of ${bytes} bytes, expected ${want}")
 endif()
 file(REMOVE ${OUT})
-expect_run(0 ${SUITE}/basn3p02.png)
-if(NOT last_out MATCHES "decoder kind 1, 24-bit blue, green, red rows, 32 x 32\n$")
-  message(FATAL_ERROR "report: ${last_out}")
+expect_run(0 ${SUITE}/basn3p02.png ${OUT})
+file(STRINGS ${OUT} header LIMIT_COUNT 7)
+list(JOIN header "|" header)
+if(NOT header STREQUAL "P7|WIDTH 32|HEIGHT 32|DEPTH 3|MAXVAL 255|TUPLTYPE RGB|ENDHDR")
+  message(FATAL_ERROR "PAM header of a palette image: ${header}")
 endif()
-expect_run(1 ${SUITE}/README)
-expect_run(1 ${BAD})
-expect_run(1 ${SUITE}/missing.png)
+file(REMOVE ${OUT})
+foreach(refused ${SUITE}/README ${BAD} ${SUITE}/missing.png)
+  expect_run(1 ${refused} ${OUT})
+  if(EXISTS ${OUT})
+    message(FATAL_ERROR "decode-image ${refused}: wrote ${OUT} for a refused file")
+  endif()
+endforeach()
 expect_run(2)
+expect_run(2 ${SUITE}/basn6a08.png)
