@@ -1,0 +1,61 @@
+// Image files exactly as the sprite loader reads them: the bytes go through the loader's own
+// source reader (BMP rows in place or expanded, everything else through the decoder registry),
+// then every source row is converted into a surface row of a layout picked from the input, as the
+// loader writes a surface. The row buffer comes from an exact-size allocation so that any access
+// past it is caught. The first byte picks the layout and whether indices are kept; the rest is
+// the file.
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/screen/image_decoders.h"
+#include "runtime/screen/screen_pixels.h"
+#include "runtime/screen/sprite_pixels.h"
+#include "runtime/screen/sprite_source.h"
+
+namespace {
+
+// Row buffers past this size are refused so that every run stays quick, as a failed allocation.
+constexpr size_t kMostBufferBytes = 1u << 24;
+
+struct Layout {
+  int32_t depth;
+  int32_t format;
+  bool keepAlpha;
+};
+constexpr Layout kLayouts[] = {{8, kFormatPalette8, false},  {16, kFormat555, false},   {16, kFormat565, false},
+                               {24, kFormatRGB24, false},    {24, kFormatBGR24, false}, {32, kFormatRGB32, false},
+                               {32, kFormatBGR32, false},    {32, kFormatBGR32, true}};
+
+void Check(bool ok) {
+  if (!ok) abort();
+}
+
+uint8_t* Allocate(size_t bytes) { return bytes <= kMostBufferBytes ? (uint8_t*)calloc(1, bytes) : nullptr; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const Layout& layout = kLayouts[data[0] % (sizeof kLayouts / sizeof kLayouts[0])];
+  bool keepIndices = layout.depth == 8;
+  ResetImageDecoders();
+  RegisterPngDecoder();
+
+  SpriteSource source{};
+  SpriteSourceResult result = ReadSpriteSource(data + 1, size - 1, keepIndices, Allocate, &source);
+  if (result == kSourceReady) {
+    Check(source.width > 0 && source.height > 0 && source.width <= kSpriteSizeLimit &&
+          source.height <= kSpriteSizeLimit);
+    Check(source.pixels != nullptr);
+    if (CanConvertRow(source.bits, layout.depth)) {
+      size_t rowBytes = (size_t)source.width * DestinationPixelBytes(layout.depth);
+      auto* row = (uint8_t*)malloc(rowBytes);
+      for (int32_t y = 0; y < source.height; ++y)
+        Check(ConvertSpriteRow(source.pixels + (size_t)y * source.pitch, source.bits, source.width, layout.depth,
+                               layout.format, layout.keepAlpha, row));
+      free(row);
+    }
+  }
+  free(source.buffer);
+  return 0;
+}
