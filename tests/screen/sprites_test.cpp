@@ -18,29 +18,6 @@
 namespace {
 constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;  // 0xRRGGBB as in surfaces
 
-// Whole 32-bit pixels of a surface, the fourth byte included.
-class RawPixels {
- public:
-  explicit RawPixels(IDirectDrawSurface7* surface) : surface_(surface) {
-    desc_.dwSize = sizeof desc_;
-    locked_ = surface && SUCCEEDED(surface->Lock(nullptr, &desc_, DDLOCK_WAIT | DDLOCK_READONLY, nullptr));
-  }
-  ~RawPixels() {
-    if (locked_) surface_->Unlock(nullptr);
-  }
-  bool ok() const { return locked_; }
-  uint32_t at(int x, int y) const {
-    uint32_t value;
-    memcpy(&value, static_cast<uint8_t*>(desc_.lpSurface) + y * desc_.lPitch + x * 4, 4);
-    return value;
-  }
-
- private:
-  IDirectDrawSurface7* surface_;
-  DDSURFACEDESC2 desc_{};
-  bool locked_ = false;
-};
-
 // A 5 by 3 picture (odd width, so 24-bit rows carry padding): red top row, green middle row with
 // a black pixel in its centre, blue bottom row.
 uint32_t Stripes(int x, int y) {
@@ -65,10 +42,10 @@ class Sprites : public ::testing::Test {
   void TearDown() override { OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0); }
 
   void ExpectStripes(IDirectDrawSurface7* surface) {
-    RawPixels pixels(surface);
+    SurfacePixels pixels(surface);
     ASSERT_TRUE(pixels.ok());
     for (int y = 0; y < 3; ++y)
-      for (int x = 0; x < 5; ++x) EXPECT_EQ(pixels.at(x, y), Stripes(x, y)) << x << "," << y;
+      for (int x = 0; x < 5; ++x) EXPECT_EQ(pixels.raw(x, y), Stripes(x, y)) << x << "," << y;
   }
 };
 }  // namespace
@@ -148,10 +125,10 @@ TEST_F(Sprites, ModeBitsChooseTheSurface) {
   EXPECT_EQ(format.dwRBitMask, 0x00FF0000u);
   EXPECT_EQ(Record(alpha)->surface->GetColorKey(DDCKEY_SRCBLT, &key), DDERR_NOCOLORKEY);
   {
-    RawPixels pixels(Record(alpha)->surface);
+    SurfacePixels pixels(Record(alpha)->surface);
     ASSERT_TRUE(pixels.ok());
-    EXPECT_EQ(pixels.at(3, 0), (120u << 24) | kRed);
-    EXPECT_EQ(pixels.at(4, 2), (160u << 24) | kBlue);
+    EXPECT_EQ(pixels.raw(3, 0), (120u << 24) | kRed);
+    EXPECT_EQ(pixels.raw(4, 2), (160u << 24) | kBlue);
   }
 
   // Alpha asked for a 24-bit image: ARGB surface, alpha 0, black as its key.
@@ -235,9 +212,9 @@ TEST_F(Sprites, SavedPixelsComeBackAfterTheSurfaceWasOverwritten) {
   EXPECT_EQ(Record(plain)->backup, nullptr);
   EXPECT_EQ(Record(alpha)->backup, nullptr);
   ExpectStripes(Record(plain)->surface);
-  RawPixels pixels(Record(alpha)->surface);
+  SurfacePixels pixels(Record(alpha)->surface);
   ASSERT_TRUE(pixels.ok());
-  for (int x = 0; x < 5; ++x) EXPECT_EQ(pixels.at(x, 1), (uint32_t(40 * x + 1) << 24) | Stripes(x, 1));
+  for (int x = 0; x < 5; ++x) EXPECT_EQ(pixels.raw(x, 1), (uint32_t(40 * x + 1) << 24) | Stripes(x, 1));
 }
 
 TEST_F(Sprites, TheScreenReachesTheSpriteLibraryThroughItsHooks) {
@@ -330,10 +307,10 @@ TEST_F(Sprites, RgbaPngKeepsItsAlphaOnlyWithTheAlphaValue) {
   EXPECT_EQ(Record(alpha)->depth, 32);
   EXPECT_EQ(Record(alpha)->surface->GetColorKey(DDCKEY_SRCBLT, &key), DDERR_NOCOLORKEY);
   {
-    RawPixels pixels(Record(alpha)->surface);
+    SurfacePixels pixels(Record(alpha)->surface);
     ASSERT_TRUE(pixels.ok());
     for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 3; ++x) EXPECT_EQ(pixels.at(x, y), alphas[y][x] << 24 | colours[y][x]) << x << "," << y;
+      for (int x = 0; x < 3; ++x) EXPECT_EQ(pixels.raw(x, y), alphas[y][x] << 24 | colours[y][x]) << x << "," << y;
   }
 
   intptr_t plain = LoadSpriteMemory(AnyID, png.data(), kSpriteTexture, png.size());
@@ -341,10 +318,10 @@ TEST_F(Sprites, RgbaPngKeepsItsAlphaOnlyWithTheAlphaValue) {
   ASSERT_EQ(Record(plain)->surface->GetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
   EXPECT_EQ(key.dwColorSpaceLowValue, 0u);
   EXPECT_EQ(key.dwColorSpaceHighValue, 0u);
-  RawPixels pixels(Record(plain)->surface);
+  SurfacePixels pixels(Record(plain)->surface);
   ASSERT_TRUE(pixels.ok());
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(pixels.at(x, y), colours[y][x]) << x << "," << y;
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(pixels.raw(x, y), colours[y][x]) << x << "," << y;
 }
 
 // The demo's path: a PNG file read whole and decoded from memory; a missing one makes nothing.

@@ -95,10 +95,12 @@ class SurfacePixels {
     if (locked_) surface_->Unlock(nullptr);
   }
   bool ok() const { return locked_; }
-  uint32_t at(int x, int y) const {
+  uint32_t at(int x, int y) const { return raw(x, y) & 0xFFFFFF; }
+  // The whole 32-bit pixel, the fourth byte included.
+  uint32_t raw(int x, int y) const {
     uint32_t value;
     memcpy(&value, static_cast<uint8_t*>(desc_.lpSurface) + y * desc_.lPitch + x * 4, 4);
-    return value & 0xFFFFFF;
+    return value;
   }
 
  private:
