@@ -2,6 +2,7 @@
 // and the keyboard as a user would, checked on the pixels of its window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "e2e/demo_process.h"
@@ -148,9 +149,13 @@ TEST_F(Demo, OpensItsWindowWithTheGridThePlayerAndTranslucentBirds) {
 
   std::vector<uint32_t> birds = BirdPixels(first_);
   EXPECT_GT(birds.size(), 1000u) << "the birds are drawn";
-  int bright = 0;
-  for (uint32_t c : birds) bright += (c & 0xFF) > 140 || ((c >> 8) & 0xFF) > 140 || ((c >> 16) & 0xFF) > 140;
-  EXPECT_LT(bright, static_cast<int>(birds.size() / 50)) << "birds at half opacity over black stay dark";
+  // At half opacity over black a bird pixel keeps at most half its brightness; only where birds
+  // overlap does it get brighter, so the typical bird pixel stays below half intensity.
+  std::vector<uint32_t> brightest;
+  for (uint32_t c : birds) brightest.push_back(std::max({c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF}));
+  std::sort(brightest.begin(), brightest.end());
+  EXPECT_LE(brightest[brightest.size() / 2], 130u) << "birds are drawn translucent";
+  EXPECT_LE(brightest[brightest.size() * 9 / 10], 140u);
   EXPECT_EQ(demo_.WaitForExit(0), -1);
 }
 
@@ -290,9 +295,9 @@ TEST(DemoWithoutSound, ReportsInitSoundAndEndsWithZero) {
   // The Windows exit code is read from the process itself: the loader's status seen by the shell
   // can be a kill signal when Wine tears down the process's leftover threads.
   std::thread demo([&] {
-    RunUnixCommand("cd '" + unixBin + "' && ALSA_CONFIG_PATH=" + config +
-                       " /usr/lib/wine/wine64 ./hurz.exe >/dev/null 2>&1",
-                   60000);
+    RunUnixCommand(
+        "cd '" + unixBin + "' && ALSA_CONFIG_PATH=" + config + " /usr/lib/wine/wine64 ./hurz.exe >/dev/null 2>&1",
+        60000);
   });
   HWND box = nullptr;
   for (int i = 0; i < 400 && !box; ++i) {
