@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz_support.h"
 #include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen_pixels.h"
 #include "runtime/screen/sprite_pixels.h"
+#include "surface_layouts.h"
 
 namespace {
 
@@ -18,24 +20,12 @@ namespace {
 // simply allocate them.
 constexpr uint64_t kMostBufferBytes = 1u << 24;
 
-struct Layout {
-  int32_t depth;
-  int32_t format;
-  bool keepAlpha;
-};
-constexpr Layout kLayouts[] = {{16, kFormat555, false},   {16, kFormat565, false},   {24, kFormatRGB24, false},
-                               {24, kFormatBGR24, false}, {32, kFormatRGB32, false}, {32, kFormatBGR32, false},
-                               {32, kFormatBGR32, true}};
-
-void Check(bool ok) {
-  if (!ok) abort();
-}
-
 int32_t Le32(const uint8_t* p) { return (int32_t)(p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24); }
 
 // Converts height rows of width pixels at the given pitch into a surface row of exactly the
 // layout's row size.
-void ConvertRows(const uint8_t* rows, int64_t pitch, int32_t bits, int32_t width, int32_t height, const Layout& l) {
+void ConvertRows(const uint8_t* rows, int64_t pitch, int32_t bits, int32_t width, int32_t height,
+                 const SurfaceLayout& l) {
   size_t rowBytes = (size_t)width * DestinationPixelBytes(l.depth);
   auto* row = (uint8_t*)malloc(rowBytes);
   for (int32_t y = 0; y < height; ++y)
@@ -72,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!ReadBmpInfo(data, size, &bmp)) return 0;
   Check(bmp.width > 0 && bmp.height > 0 && bmp.width <= kSpriteSizeLimit && bmp.height <= kSpriteSizeLimit);
   Check(bmp.pixelOffset < size);
-  const Layout& layout = kLayouts[data[6] % (sizeof kLayouts / sizeof kLayouts[0])];
+  const SurfaceLayout& layout = TrueColourLayout(data[6]);
 
   if (bmp.bits > 8) {
     Check(BmpPixelsFit(bmp, size));
@@ -85,8 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto* block = (uint8_t*)malloc((size_t)bmp.width * bmp.height);
     CopyMemorySpriteRows(data + bmp.pixelOffset, bmp.width, bmp.height, block);
     free(block);
-    ConvertRows(data + bmp.pixelOffset, SourceRowPitch(bmp.width, 8), 8, bmp.width, bmp.height,
-                {8, kFormatPalette8, false});
+    ConvertRows(data + bmp.pixelOffset, SourceRowPitch(bmp.width, 8), 8, bmp.width, bmp.height, kSurfaceLayouts[0]);
   }
 
   // A true-colour surface: the palette image expanded to 24 bits first.

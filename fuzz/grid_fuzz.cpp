@@ -14,6 +14,7 @@
 #include "app/program.h"
 #include "app/rounding.h"
 #include "fuzz_input.h"
+#include "fuzz_support.h"
 #include "runtime/core/heaps.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/text.h"
@@ -22,10 +23,6 @@ namespace {
 
 constexpr int kMostSteps = 300;
 constexpr size_t kMostEntities = 48;
-
-void Check(bool ok) {
-  if (!ok) abort();
-}
 
 struct Model {
   Entity* entity;

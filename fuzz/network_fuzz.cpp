@@ -6,23 +6,14 @@
 #include <string>
 
 #include "fuzz_input.h"
+#include "fuzz_support.h"
 #include "runtime/core/heaps.h"
 #include "runtime/network/received_data.h"
 
-namespace {
-
-void Check(bool ok) {
-  if (!ok) abort();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool started = [] {
-    UseRuntimeHeap(PlatformHeapCreate(0, 4096, 0), nullptr);
-    return true;
-  }();
-  (void)started;
+  StartFuzzRuntime();
   FuzzInput in(data, size);
   NetworkConnection connection{};
   connection.kind = kProtocolUdp;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz_support.h"
 #include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen_pixels.h"
 #include "runtime/screen/sprite_pixels.h"
@@ -19,10 +20,6 @@ namespace {
 // simply allocate them.
 constexpr uint64_t kMostBufferBytes = 1u << 24;
 constexpr uint8_t kSpareFill = 0xCD;
-
-void Check(bool ok) {
-  if (!ok) abort();
-}
 
 }  // namespace
 

@@ -7,28 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz_support.h"
 #include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen_pixels.h"
 #include "runtime/screen/sprite_pixels.h"
 #include "runtime/screen/sprite_source.h"
+#include "surface_layouts.h"
 
 namespace {
 
 // Row buffers past this size are refused so that every run stays quick, as a failed allocation.
 constexpr size_t kMostBufferBytes = 1u << 24;
-
-struct Layout {
-  int32_t depth;
-  int32_t format;
-  bool keepAlpha;
-};
-constexpr Layout kLayouts[] = {{8, kFormatPalette8, false},  {16, kFormat555, false},   {16, kFormat565, false},
-                               {24, kFormatRGB24, false},    {24, kFormatBGR24, false}, {32, kFormatRGB32, false},
-                               {32, kFormatBGR32, false},    {32, kFormatBGR32, true}};
-
-void Check(bool ok) {
-  if (!ok) abort();
-}
 
 uint8_t* Allocate(size_t bytes) { return bytes <= kMostBufferBytes ? (uint8_t*)calloc(1, bytes) : nullptr; }
 
@@ -36,7 +25,7 @@ uint8_t* Allocate(size_t bytes) { return bytes <= kMostBufferBytes ? (uint8_t*)c
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  const Layout& layout = kLayouts[data[0] % (sizeof kLayouts / sizeof kLayouts[0])];
+  const SurfaceLayout& layout = kSurfaceLayouts[data[0] % kSurfaceLayoutCount];
   bool keepIndices = layout.depth == 8;
   ResetImageDecoders();
   RegisterPngDecoder();

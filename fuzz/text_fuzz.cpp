@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fuzz_input.h"
+#include "fuzz_support.h"
 #include "runtime/core/heaps.h"
 #include "runtime/core/text.h"
 
@@ -14,10 +15,6 @@ namespace {
 
 constexpr int kVariables = 4;
 constexpr int kMostCalls = 200;
-
-void Check(bool ok) {
-  if (!ok) abort();
-}
 
 size_t BlockSize(const void* block) { return PlatformHeapSize(gCore.stringHeap, kHeapNoSerialize, block); }
 
@@ -287,11 +284,7 @@ class Session {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool started = [] {
-    UseRuntimeHeap(PlatformHeapCreate(0, 4096, 0), nullptr);
-    return true;
-  }();
-  (void)started;
+  StartFuzzRuntime();
   // A fresh StringHeap and StringTemp for every input.
   if (gCore.stringHeap) PlatformHeapDestroy(gCore.stringHeap);
   gCore.stringHeap = nullptr;

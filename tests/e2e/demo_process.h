@@ -4,18 +4,11 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "support/client_capture.h"
 #include "support/unix_command.h"
-
-// The window's client area as COLORREF values (0x00BBGGRR), row by row.
-struct ClientPicture {
-  int width = 0, height = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
 
 class DemoProcess {
  public:
@@ -82,37 +75,7 @@ class DemoProcess {
     return RunUnixCommand("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y)) == 0;
   }
 
-  ClientPicture Capture() const {
-    ClientPicture picture;
-    const char* shot = "/tmp/hurz-e2e-shot.rgb";
-    if (RunUnixCommand(std::string("import -window root -depth 8 rgb:") + shot, 20000) != 0) return picture;
-    int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    std::vector<uint8_t> rgb(static_cast<size_t>(screenWidth) * screenHeight * 3);
-    std::string path = std::string("Z:") + shot;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file) return picture;
-    size_t got = fread(rgb.data(), 1, rgb.size(), file);
-    fclose(file);
-    DeleteFileA(path.c_str());
-    if (got != rgb.size()) return picture;
-    RECT client;
-    GetClientRect(window_, &client);
-    POINT origin = ScreenPoint(0, 0);
-    picture.width = client.right;
-    picture.height = client.bottom;
-    picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height);
-    for (int y = 0; y < picture.height; ++y)
-      for (int x = 0; x < picture.width; ++x) {
-        int sx = origin.x + x, sy = origin.y + y;
-        uint32_t colour = 0;
-        if (sx >= 0 && sy >= 0 && sx < screenWidth && sy < screenHeight) {
-          const uint8_t* p = &rgb[(static_cast<size_t>(sy) * screenWidth + sx) * 3];
-          colour = static_cast<uint32_t>(p[0]) | (p[1] << 8) | (p[2] << 16);
-        }
-        picture.pixels[static_cast<size_t>(y) * picture.width + x] = colour;
-      }
-    return picture;
-  }
+  ClientPicture Capture() const { return CaptureClientArea(window_); }
 
  private:
   PROCESS_INFORMATION process_{};

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/drawing/drawing.h"
+#include "support/client_capture.h"
 #include "support/screen_fixture.h"
 #include "support/unix_command.h"
 
@@ -211,22 +212,9 @@ TEST(Screenshot, PresentedFrameShowsInTheClientArea) {
   PumpTestMessages(100);
   FlipBuffers();
 
-  const char* shot = "/tmp/hurz-screen-shot.rgb";
-  ASSERT_EQ(RunUnixCommand(std::string("import -window root -depth 8 rgb:") + shot, 20000), 0);
-  FILE* file = fopen((std::string("Z:") + shot).c_str(), "rb");
-  ASSERT_NE(file, nullptr);
-  int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
-  std::vector<uint8_t> rgb(static_cast<size_t>(screenWidth) * screenHeight * 3);
-  size_t got = fread(rgb.data(), 1, rgb.size(), file);
-  fclose(file);
-  DeleteFileA((std::string("Z:") + shot).c_str());
-  ASSERT_EQ(got, rgb.size());
-  POINT origin{0, 0};
-  ClientToScreen(window, &origin);
-  auto at = [&](int x, int y) {
-    const uint8_t* p = &rgb[(static_cast<size_t>(origin.y + y) * screenWidth + origin.x + x) * 3];
-    return static_cast<uint32_t>(p[0]) | (p[1] << 8) | (p[2] << 16);  // as a COLORREF
-  };
+  ClientPicture picture = CaptureClientArea(window);
+  ASSERT_EQ(picture.width, 800);
+  auto at = [&](int x, int y) { return picture.at(x, y); };
   EXPECT_EQ(at(5, 5), 0x800000u);
   EXPECT_EQ(at(799, 599), 0x800000u);
   EXPECT_EQ(at(150, 150), 0x0000FFu);
