@@ -87,28 +87,39 @@ void PathPoint(int frame, int32_t* mouse) {
   mouse[1] = static_cast<int32_t>(300 + 260 * std::sin(1.3 * t));
 }
 
-void GridShapedFrames() {
+// Unpaced frames split into their phases: the fill, the frame's own drawing (given), the present.
+struct PhaseTimes {
+  std::vector<double> fill, drawing, present, total;
+};
+
+template <typename Drawing>
+PhaseTimes TimeUnpacedFrames(Drawing drawing) {
   SetFrameLimit(1000000);  // far above any frame rate: no pacing
-  std::vector<double> fill, draw, present, total;
+  PhaseTimes times;
   for (int frame = 0; frame < kUnpacedFrames; ++frame) {
     PumpMessages();
     int64_t t0 = Now();
     FillScreen(0);
     int64_t t1 = Now();
-    DrawGridFrame(frame);
+    drawing(frame);
     int64_t t2 = Now();
     FlipBuffers(0);
     int64_t t3 = Now();
-    fill.push_back(CounterMs(t1 - t0));
-    draw.push_back(CounterMs(t2 - t1));
-    present.push_back(CounterMs(t3 - t2));
-    total.push_back(CounterMs(t3 - t0));
+    times.fill.push_back(CounterMs(t1 - t0));
+    times.drawing.push_back(CounterMs(t2 - t1));
+    times.present.push_back(CounterMs(t3 - t2));
+    times.total.push_back(CounterMs(t3 - t0));
   }
+  return times;
+}
+
+void GridShapedFrames() {
+  PhaseTimes times = TimeUnpacedFrames(DrawGridFrame);
   printf("(a) unpaced, %d frames of fill + 450 cells + text + flip\n", kUnpacedFrames);
-  PrintPhase("fill", fill);
-  PrintPhase("drawing", draw);
-  PrintPhase("present", present);
-  PrintPhase("frame", total);
+  PrintPhase("fill", times.fill);
+  PrintPhase("drawing", times.drawing);
+  PrintPhase("present", times.present);
+  PrintPhase("frame", times.total);
 
   SetFrameLimit(60);
   std::vector<double> periods;
@@ -127,24 +138,12 @@ void GridShapedFrames() {
 }
 
 void DemoFrames() {
-  SetFrameLimit(1000000);
-  std::vector<double> fill, callback, present, total;
   int32_t mouse[2];
-  for (int frame = 0; frame < kUnpacedFrames; ++frame) {
-    PumpMessages();
+  PhaseTimes times = TimeUnpacedFrames([&](int frame) {
     PathPoint(frame, mouse);
-    int64_t t0 = Now();
-    FillScreen(0);
-    int64_t t1 = Now();
     FrameCallback(17, mouse, 1, 0);
-    int64_t t2 = Now();
-    FlipBuffers(0);
-    int64_t t3 = Now();
-    fill.push_back(CounterMs(t1 - t0));
-    callback.push_back(CounterMs(t2 - t1));
-    present.push_back(CounterMs(t3 - t2));
-    total.push_back(CounterMs(t3 - t0));
-  }
+  });
+  const std::vector<double>& callback = times.drawing;
 
   // The callback's own work on the same path: the grid update, the query and the list release,
   // without any drawing.
@@ -171,9 +170,9 @@ void DemoFrames() {
   printf("(c) the demo's frame, unpaced, %d frames, player held and moving every frame\n", kUnpacedFrames);
   PrintPhase("callback's own work", own);
   PrintPhase("callback's platform", platform);
-  PrintPhase("fill", fill);
-  PrintPhase("present", present);
-  PrintPhase("frame", total);
+  PrintPhase("fill", times.fill);
+  PrintPhase("present", times.present);
+  PrintPhase("frame", times.total);
 }
 
 // The real frame loop, ended by its callback after a fixed number of frames.
