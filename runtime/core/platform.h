@@ -18,6 +18,21 @@ void* PlatformHeapReAlloc(HeapHandle heap, unsigned flags, void* block, size_t s
 bool PlatformHeapFree(HeapHandle heap, unsigned flags, void* block);
 size_t PlatformHeapSize(HeapHandle heap, unsigned flags, const void* block);
 
+// Memory outside the private heaps, for code that manages its own blocks (libpng's structures).
+void* PlatformMemoryAlloc(size_t size);
+void PlatformMemoryFree(void* block);
+// The number of blocks a heap holds, for tests that check nothing was leaked.
+size_t PlatformHeapBlockCount(HeapHandle heap);
+
+// Allocation failures on request, for tests and fuzzers only: the program never sets them. Every
+// heap creation, allocation and re-allocation above counts. After PlatformFailAllocations(n, false)
+// the n-th of them from then on fails; with onward, every one from the n-th on fails; n = 0 lets
+// all succeed. PlatformAllocationCount tells how many were asked for since the switch was set.
+void PlatformFailAllocations(uint64_t nth, bool onward);
+uint64_t PlatformAllocationCount();
+// Counts one allocation and tells whether it is to fail: called by the seam's implementations.
+bool PlatformAllocationRefused();
+
 uint32_t PlatformTickCount();
 void PlatformSleep(uint32_t milliseconds);
 void PlatformFreeModule(void* module);

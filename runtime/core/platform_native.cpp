@@ -54,7 +54,10 @@ bool TooLarge(size_t size) { return size > ((size_t)1 << 40); }
 
 }  // namespace
 
-HeapHandle PlatformHeapCreate(unsigned, size_t, size_t) { return std::calloc(1, sizeof(NativeHeap)); }
+HeapHandle PlatformHeapCreate(unsigned, size_t, size_t) {
+  if (PlatformAllocationRefused()) return nullptr;
+  return std::calloc(1, sizeof(NativeHeap));
+}
 
 bool PlatformHeapDestroy(HeapHandle heap) {
   if (!heap) return false;
@@ -68,7 +71,7 @@ bool PlatformHeapDestroy(HeapHandle heap) {
 }
 
 void* PlatformHeapAlloc(HeapHandle heap, unsigned flags, size_t size) {
-  if (!heap || TooLarge(size)) return nullptr;
+  if (!heap || PlatformAllocationRefused() || TooLarge(size)) return nullptr;
   auto* h = (BlockHeader*)std::malloc(sizeof(BlockHeader) + size);
   if (!h) return nullptr;
   h->size = size;
@@ -82,7 +85,7 @@ void* PlatformHeapAlloc(HeapHandle heap, unsigned flags, size_t size) {
 
 void* PlatformHeapReAlloc(HeapHandle heap, unsigned flags, void* block, size_t size) {
   BlockHeader* old = OwnedHeader(heap, block);
-  if (!old || TooLarge(size)) return nullptr;
+  if (!old || PlatformAllocationRefused() || TooLarge(size)) return nullptr;
   size_t oldSize = old->size;
   Unlink(old);
   auto* h = (BlockHeader*)std::realloc(old, sizeof(BlockHeader) + size);
@@ -109,6 +112,15 @@ size_t PlatformHeapSize(HeapHandle heap, unsigned, const void* block) {
   BlockHeader* h = OwnedHeader(heap, block);
   return h ? h->size : 0;
 }
+
+size_t PlatformHeapBlockCount(HeapHandle heap) {
+  size_t count = 0;
+  for (BlockHeader* b = heap ? ((NativeHeap*)heap)->blocks : nullptr; b; b = b->next) ++count;
+  return count;
+}
+
+void* PlatformMemoryAlloc(size_t size) { return PlatformAllocationRefused() ? nullptr : std::malloc(size); }
+void PlatformMemoryFree(void* block) { std::free(block); }
 
 uint32_t PlatformTickCount() {
   timespec ts;
