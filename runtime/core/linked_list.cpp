@@ -112,3 +112,17 @@ void FreeElementStrings(void* data, const intptr_t* table) {
     }
   }
 }
+
+int32_t LinkedListValidate(const LinkedList* list) {
+  const ListInfo* info = list->info;
+  if (!info) return list->current ? 0 : 1;
+  if (info->elementSize < (intptr_t)sizeof(ListElement)) return 0;
+  intptr_t n = 0, cursorAt = list->current ? -1 : 0;
+  const ListElement* prev = nullptr;
+  for (const ListElement* e = info->first; e; e = e->next) {
+    if (e->prev != prev || ++n > info->count) return 0;
+    if (e == list->current) cursorAt = n;
+    prev = e;
+  }
+  return n == info->count && info->last == prev && cursorAt == info->index ? 1 : 0;
+}

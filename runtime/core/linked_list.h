@@ -30,6 +30,7 @@ struct LinkedList {
   ListElement* current;  // null: the cursor stands before the first element
 };
 
+// When memory runs out the variable holds no list (info null), and every operation does nothing.
 void CreateLinkedList(LinkedList* list, int32_t dataSize, const intptr_t* stringFields, int32_t typeCode);
 ListElement* InsertElement(LinkedList* list);  // null when the list does not exist or memory ran out
 void RewindList(LinkedList* list);
@@ -38,3 +39,6 @@ void RemoveCurrent(LinkedList* list);
 void EmptyLinkedList(LinkedList* list);
 void FreeLinkedList(LinkedList* list);
 void FreeElementStrings(void* data, const intptr_t* table);
+// 1 when the elements are linked both ways from first to last, their number is the count and the
+// cursor's position is its index (0 before the first); a variable holding no list has no cursor.
+int32_t LinkedListValidate(const LinkedList* list);

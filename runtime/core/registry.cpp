@@ -34,6 +34,10 @@ ObjectRegistry* RegistryCreate(int32_t recordSize, int32_t initialSlots, Release
   registry->growthStep = registry->capacity = initialSlots;
   registry->release = release;
   registry->slots = (uint8_t*)RuntimeAlloc((size_t)recordSize * (size_t)initialSlots);
+  if (!registry->slots) {
+    RuntimeFree(registry);
+    return nullptr;
+  }
   return registry;
 }
 
@@ -111,6 +115,19 @@ void* RegistryEnumNext(ObjectRegistry* registry, ObjectNumber* number) {
   return nullptr;
 }
 
+int32_t RegistryValidate(const ObjectRegistry* registry) {
+  if (!registry || registry->recordSize < (int32_t)sizeof(intptr_t) || registry->capacity < 0) return 0;
+  if (registry->capacity > 0 && !registry->slots) return 0;
+  if (registry->dynamicHead && registry->dynamicHead->newer) return 0;
+  // Links that agree both ways also rule out a cycle: it would have to come back to the head.
+  bool cursorOnList = !registry->enumCursor;
+  for (const ObjectNode* node = registry->dynamicHead; node; node = node->older) {
+    if (node->older && node->older->newer != node) return 0;
+    cursorOnList = cursorOnList || node == registry->enumCursor;
+  }
+  return cursorOnList ? 1 : 0;
+}
+
 int RegistryForEach(ObjectRegistry* registry, RegistryVisitor visitor, intptr_t user) {
   if (!registry) return 1;
   for (int32_t i = 0; i < registry->capacity; ++i) {
@@ -169,7 +186,7 @@ void InitObjectNodes() {
 void EndObjectNodes() {}
 
 void InitLoadedModules() {
-  gLoadedModules.modules = RegistryCreate(sizeof(LoadedModule), 16, ReleaseModule);
+  if (!gLoadedModules.modules) gLoadedModules.modules = RegistryCreate(sizeof(LoadedModule), 16, ReleaseModule);
 }
 
 void ReleaseModule(ObjectNumber number) {

@@ -34,6 +34,7 @@ struct ObjectRegistry {
   uint8_t* slots;
 };
 
+// Null when memory ran out.
 ObjectRegistry* RegistryCreate(int32_t recordSize, int32_t initialSlots, ReleaseRoutine release);
 // The record to fill in for a number (releasing what the number held first); null when refused.
 void* RegistryAllocate(ObjectRegistry* registry, ObjectNumber number);
@@ -43,6 +44,10 @@ void* RegistryLookup(ObjectRegistry* registry, ObjectNumber number);
 // Static: the live slot's address; dynamic: the number itself when it was issued and not freed; else 0.
 intptr_t RegistryCheck(ObjectRegistry* registry, ObjectNumber number);
 void RegistryFree(ObjectRegistry* registry, ObjectNumber number);
+
+// 1 when the slot array is there for every slot, the dynamic list is linked the same way in both
+// directions and the enumeration cursor lies on it; else 0.
+int32_t RegistryValidate(const ObjectRegistry* registry);
 
 // Static objects in ascending order, then dynamic ones from oldest to newest. The object just
 // handed out may be freed by the caller before the next call.

@@ -42,11 +42,15 @@ struct TempSource {
 }  // namespace
 
 void InitStringTemp() {
-  if (gCore.stringHeap) return;
-  gCore.stringHeap = PlatformHeapCreate(kHeapNoSerialize, 4096, 0);
-  gTemp.buffer = (char*)StringAlloc(16);
-  gTemp.buffer[0] = 0;
+  if (!gCore.stringHeap) gCore.stringHeap = PlatformHeapCreate(kHeapNoSerialize, 4096, 0);
+  if (gTemp.buffer) return;
+  // Without its block the area stays empty (capacity 0): the first reservation then allocates it,
+  // and a start repeated later makes it as usual.
   gTemp.position = 0;
+  gTemp.capacity = 0;
+  gTemp.buffer = (char*)StringAlloc(16);
+  if (!gTemp.buffer) return;
+  gTemp.buffer[0] = 0;
   gTemp.capacity = 16;
 }
 
@@ -113,7 +117,7 @@ int32_t AssignString(char** variable, const char* text) {
   bool aliased = old && text >= old && text < old + PlatformHeapSize(gCore.stringHeap, kHeapNoSerialize, old);
   char* block =
       aliased ? (char*)StringAlloc((size_t)length + kSlack) : (char*)StringReAlloc(old, (size_t)length + kSlack);
-  if (!block) return length + 1;
+  if (!block) return 0;  // the variable keeps its old text
   CopyTextRun(block, text, length);
   if (aliased) FreeString(old);
   *variable = block;

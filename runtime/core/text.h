@@ -12,7 +12,8 @@ struct StringTempState {
 };
 extern StringTempState gTemp;
 
-// Start routine: creates the StringHeap and the initial 16-byte area.
+// Start routine: creates the StringHeap and the initial 16-byte area. When memory runs out the area
+// stays empty and is made by the first reservation (or by the start, called again).
 void InitStringTemp();
 
 // The StringTemp's texts never reach past this offset: the area stays below about 1 GiB, and its
@@ -35,7 +36,7 @@ void CopyTextRun(char* destination, const char* source, int32_t n);
 
 // String variables.
 void NewStringCopy(char** variable, const char* text);
-int32_t AssignString(char** variable, const char* text);
+int32_t AssignString(char** variable, const char* text);  // length + 1 (1 for null); 0 when memory ran out
 void AssignStringFromTemp(char** variable, int32_t start);
 void FreeString(char* block);
 

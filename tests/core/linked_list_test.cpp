@@ -124,4 +124,16 @@ TEST(LinkedListStrings, TableFreesOnlyTheListedFields) {
   FreeLinkedList(&list);
 }
 
+TEST_F(LinkedListTest, ValidationFindsACursorOffItsIndexAndACountOff) {
+  Fill(3);
+  EXPECT_EQ(LinkedListValidate(&list), 1);
+  list.info->index = 2;  // the cursor stands on the third element
+  EXPECT_EQ(LinkedListValidate(&list), 0);
+  list.info->index = 3;
+  list.info->count = 4;
+  EXPECT_EQ(LinkedListValidate(&list), 0);
+  list.info->count = 3;
+  EXPECT_EQ(LinkedListValidate(&list), 1);
+}
+
 }  // namespace

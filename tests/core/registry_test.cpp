@@ -153,4 +153,32 @@ TEST(LibraryState, IsZeroedAndInitialised) {
   EXPECT_EQ(state[15], 0);
 }
 
+TEST(RegistryOutOfMemory, ASlotArrayThatCannotBeMadeGivesNoRegistryAndKeepsNothing) {
+  EnsureCoreStarted();
+  size_t blocks = PlatformHeapBlockCount(gCore.runtimeHeap);
+  PlatformFailAllocations(2, false);  // the record is made, its slot array is not
+  ObjectRegistry* registry = RegistryCreate(sizeof(Record), 16, nullptr);
+  PlatformFailAllocations(0, false);
+  EXPECT_EQ(registry, nullptr);
+  EXPECT_EQ(PlatformHeapBlockCount(gCore.runtimeHeap), blocks);
+  EXPECT_EQ(RegistryLookup(registry, 3), nullptr);
+  EXPECT_EQ(RegistryAllocate(registry, 3), nullptr);
+}
+
+TEST_F(RegistryTest, ValidationFindsABrokenLinkAndAMissingSlotArray) {
+  Open(2, 2);
+  auto a = (ObjectNumber)Open(AnyID, 7);
+  Open(AnyID, 8);
+  EXPECT_EQ(RegistryValidate(gRegistry), 1);
+  ObjectNode* older = RecordNode((void*)a);
+  older->newer = nullptr;
+  EXPECT_EQ(RegistryValidate(gRegistry), 0);
+  older->newer = gRegistry->dynamicHead;
+  uint8_t* slots = gRegistry->slots;
+  gRegistry->slots = nullptr;
+  EXPECT_EQ(RegistryValidate(gRegistry), 0);
+  gRegistry->slots = slots;
+  EXPECT_EQ(RegistryValidate(gRegistry), 1);
+}
+
 }  // namespace

@@ -230,4 +230,41 @@ TEST(MemoryBlocks, AllocBlockRefusesNonPositiveSizesAndZeroesTheRest) {
   FreeBlock(nullptr);
 }
 
+TEST(StringTempOutOfMemory, WithoutItsFirstBlockTheAreaStaysEmptyUntilTextIsAppended) {
+  EnsureCoreStarted();
+  StringTempState saved = gTemp;
+  gTemp = StringTempState{};
+  PlatformFailAllocations(1, false);  // the heap is there; the area's 16 bytes are refused
+  InitStringTemp();
+  PlatformFailAllocations(0, false);
+  EXPECT_EQ(gTemp.buffer, nullptr);
+  EXPECT_EQ(gTemp.capacity, 0);
+  EXPECT_EQ(gTemp.position, 0);
+  AppendTempText("Cols=");
+  ASSERT_NE(gTemp.buffer, nullptr);
+  EXPECT_EQ(std::string(TempAt(0)), "Cols=");
+  EXPECT_EQ(gTemp.capacity, 5 + 16384);
+  FreeString(gTemp.buffer);
+  // Started again, it makes the usual 16-byte area.
+  gTemp = StringTempState{};
+  PlatformFailAllocations(1, false);
+  InitStringTemp();
+  PlatformFailAllocations(0, false);
+  InitStringTemp();
+  ASSERT_NE(gTemp.buffer, nullptr);
+  EXPECT_EQ(gTemp.capacity, 16);
+  FreeString(gTemp.buffer);
+  gTemp = saved;
+}
+
+TEST_F(TextTest, AnAssignmentWithoutMemoryReturnsZeroAndKeepsTheOldText) {
+  char* variable = nullptr;
+  ASSERT_EQ(AssignString(&variable, "old"), 4);
+  PlatformFailAllocations(1, false);
+  EXPECT_EQ(AssignString(&variable, "a longer text"), 0);
+  PlatformFailAllocations(0, false);
+  EXPECT_STREQ(variable, "old");
+  FreeString(variable);
+}
+
 }  // namespace
