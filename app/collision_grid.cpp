@@ -51,7 +51,7 @@ CollisionGrid* CreateGrid(int32_t columns, int32_t rows, int32_t cellWidth, int3
   grid->cellWidth = cellWidth;
   grid->cellHeight = cellHeight;
   grid->entities = AllocObject(kFullNodeSize);
-  if (!grid->entities || !InitGridCells(grid)) {
+  if ((name && !grid->name) || !grid->entities || !InitGridCells(grid)) {
     FreeGrid(grid);
     return nullptr;
   }
@@ -137,7 +137,12 @@ ObjectList* QueryCandidates(CollisionGrid* grid, const Entity* entity) {
   for (ListNode* ref = ObjListFirst(CellRefs(entry)); ref; ref = ref->next) {
     for (ListNode* occupant = ObjListFirst(((GridCell*)ref->item)->occupants); occupant; occupant = occupant->next) {
       if (occupant->item == entity || ObjListFind(result, occupant->item)) continue;
-      if (ListNode* candidate = ObjListAppend(result)) candidate->item = occupant->item;
+      ListNode* candidate = ObjListAppend(result);
+      if (!candidate) {  // a list missing a neighbour would be a wrong answer
+        ObjListFree(result);
+        return nullptr;
+      }
+      candidate->item = occupant->item;
     }
   }
   return result;

@@ -14,6 +14,7 @@ Entity* CreateEntity(const char* name, ObjectNumber number) {
   // becomes the entity's own.
   char* copy = nullptr;
   NewStringCopy(&copy, name);
+  if (name && !copy) return nullptr;  // no entity without its name
   auto* entity = (Entity*)AllocBlock((int32_t)sizeof(Entity));
   if (!entity) {
     FreeString(copy);

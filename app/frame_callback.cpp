@@ -62,8 +62,8 @@ int32_t FrameCallback(int32_t elapsed, const int32_t* mouse, int32_t button1, in
     // "Cols=" and the count, built in the StringTemp from its current end.
     int32_t start = gTemp.position;
     AppendTempText("Cols=");
-    NumberToString(count, gTemp.position);
-    DrawTextAt(0, kCountTextY, TempAt(start), 0xFFFFFF, 0);
+    // Without memory for its number the text is not shown at all.
+    if (*NumberToString(count, gTemp.position)) DrawTextAt(0, kCountTextY, TempAt(start), 0xFFFFFF, 0);
     ReleaseTemp(gTemp.position - start);
   }
   if (candidates) {

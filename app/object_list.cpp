@@ -11,7 +11,11 @@ ListNode* AllocObject(int32_t size) {
   if (size < kShortNodeSize) return nullptr;
   auto* block = (ListNode*)AllocBlock(size);
   if (!block) return nullptr;
-  RegisterAllocation(block);
+  // A block the registry cannot record is not handed out: the registry holds every live list block.
+  if (!RegisterAllocation(block)) {
+    FreeBlock(block);
+    return nullptr;
+  }
   block->size = size;
   return block;
 }
@@ -23,8 +27,11 @@ void FreeObject(ListNode* block) {
   UnregisterAllocation(block);
 }
 
-void RegisterAllocation(void* block) {
-  if (ListElement* e = InsertElement(&gProgram.registry)) *(void**)ElementData(e) = block;
+int32_t RegisterAllocation(void* block) {
+  ListElement* e = InsertElement(&gProgram.registry);
+  if (!e) return 0;
+  *(void**)ElementData(e) = block;
+  return 1;
 }
 
 void UnregisterAllocation(void* block) {

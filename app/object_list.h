@@ -25,7 +25,7 @@ constexpr int32_t kShortNodeSize = (int32_t)offsetof(ListNode, extra);
 ListNode* AllocObject(int32_t size);
 // Clears the block, frees it and drops every registry entry of its address. Null is ignored.
 void FreeObject(ListNode* block);
-void RegisterAllocation(void* block);
+int32_t RegisterAllocation(void* block);  // 0 when the registry could not record it
 void UnregisterAllocation(void* block);
 
 void LinkNodes(ListNode* a, ListNode* b);

@@ -22,17 +22,24 @@ void BuildScene() {
     // "miau " and the index, built in the StringTemp from its current end.
     int32_t start = gTemp.position;
     AppendTempText(kBirdNamePrefix);
-    NumberToString(gProgram.birdIndex, gTemp.position);
-    gProgram.currentBird = CreateEntity(TempAt(start), AnyID);
+    const char* number = NumberToString(gProgram.birdIndex, gTemp.position);
+    // When memory runs out, a bird that would lack its list element or its number is not made.
+    gProgram.currentBird = element && *number ? CreateEntity(TempAt(start), AnyID) : nullptr;
     ReleaseTemp(gTemp.position - start);
 
     Entity* bird = gProgram.currentBird;
     AttachSprite(bird, kSpriteFile);
+    // The generator is drawn on for every bird, made or not, so that the others stand where the
+    // seed puts them.
+    float x = static_cast<float>(RandomUpTo(760)) + 20.0f;
+    float y = static_cast<float>(RandomUpTo(560)) + 20.0f;
+    int32_t width = RandomUpTo(30) + 20;
+    int32_t height = RandomUpTo(30) + 20;
     if (bird) {
-      bird->x = static_cast<float>(RandomUpTo(760)) + 20.0f;
-      bird->y = static_cast<float>(RandomUpTo(560)) + 20.0f;
-      bird->width = RandomUpTo(30) + 20;
-      bird->height = RandomUpTo(30) + 20;
+      bird->x = x;
+      bird->y = y;
+      bird->width = width;
+      bird->height = height;
     }
     AddEntityToGrid(gProgram.grid, bird);
     if (element) *static_cast<Entity**>(ElementData(element)) = bird;

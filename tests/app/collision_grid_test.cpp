@@ -313,4 +313,32 @@ TEST(CollisionGridProperty, PlacementMatchesDirectOverlapAfterRandomMoves) {
   }
 }
 
+TEST_F(CollisionGridTest, AQueryThatCannotListEveryNeighbourGivesNoList) {
+  Entity* e = Added(40, 40, 20, 20);
+  Added(45, 45, 5, 5);
+  Added(50, 35, 5, 5);
+  intptr_t entries = gProgram.registry.info->count;
+  PlatformFailAllocations(0, false);
+  ObjListFree(QueryCandidates(grid, e));
+  uint64_t allocations = PlatformAllocationCount();
+  for (uint64_t failing = 1; failing <= allocations; ++failing) {
+    PlatformFailAllocations(failing, false);
+    EXPECT_EQ(QueryCandidates(grid, e), nullptr) << failing;
+    PlatformFailAllocations(0, false);
+    EXPECT_EQ(gProgram.registry.info->count, entries) << failing;
+  }
+  EXPECT_EQ(Query(e).size(), 2u);
+}
+
+TEST(CollisionGridOutOfMemory, NoGridIsMadeWithoutItsName) {
+  EnsureAppStarted();
+  size_t blocks = PlatformHeapBlockCount(gCore.blockHeap);
+  intptr_t entries = gProgram.registry.info->count;
+  PlatformFailAllocations(2, false);  // the record is made, the copy of its name is not
+  EXPECT_EQ(CreateGrid(25, 18, 32, 32, "mygrid", AnyID), nullptr);
+  PlatformFailAllocations(0, false);
+  EXPECT_EQ(PlatformHeapBlockCount(gCore.blockHeap), blocks);
+  EXPECT_EQ(gProgram.registry.info->count, entries);
+}
+
 }  // namespace

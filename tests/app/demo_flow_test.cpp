@@ -63,6 +63,18 @@ TEST(DemoScene, BirdsAreNamedInOrderAndTakeTheGeneratorsValuesXYWidthHeight) {
   FreeObject(neighbours);
 }
 
+TEST(DemoScene, ABirdWithoutItsListElementIsNotMade) {
+  EnsureAppStarted();
+  LinkedList birds = gProgram.birds;
+  gProgram.birds = LinkedList{};  // no list: no element can be made
+  BuildScene();
+  ASSERT_NE(gProgram.grid, nullptr);
+  EXPECT_EQ(ObjListCount(gProgram.grid->entities), 1) << "the player only";
+  EXPECT_EQ(gProgram.currentBird, nullptr);
+  EXPECT_EQ(GridValidate(gProgram.grid), 1);
+  gProgram.birds = birds;
+}
+
 TEST(DemoFrame, MarkerColourPrefersTheLeftButtonThenTheRight) {
   EXPECT_EQ(MarkerColour(1, 0), 0x2010C0u);
   EXPECT_EQ(MarkerColour(-32768, 1), 0x2010C0u);  // GetAsyncKeyState's raw value counts as held

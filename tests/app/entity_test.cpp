@@ -132,4 +132,17 @@ TEST(Entity, UnloadableSpriteLeavesTheEntityWithoutSprites) {
   EXPECT_EQ(DrawEntityBox(e), 1);
 }
 
+TEST(Entity, NoEntityIsMadeWithoutItsName) {
+  EnsureAppStarted();
+  size_t blocks = PlatformHeapBlockCount(gCore.blockHeap);
+  size_t strings = PlatformHeapBlockCount(gCore.stringHeap);
+  for (uint64_t failing : {1, 2}) {  // the name's copy, then the record
+    PlatformFailAllocations(failing, false);
+    EXPECT_EQ(CreateEntity("miau", AnyID), nullptr) << failing;
+  }
+  PlatformFailAllocations(0, false);
+  EXPECT_EQ(PlatformHeapBlockCount(gCore.blockHeap), blocks);
+  EXPECT_EQ(PlatformHeapBlockCount(gCore.stringHeap), strings);
+}
+
 }  // namespace

@@ -142,4 +142,18 @@ TEST_F(ObjectListTest, NullAndForeignArgumentsAreIgnored) {
   EXPECT_EQ(ObjListValidate(list), 1);
 }
 
+TEST_F(ObjectListTest, ABlockTheRegistryCannotRecordIsNotHandedOut) {
+  intptr_t entries = gProgram.registry.info->count;
+  size_t blocks = PlatformHeapBlockCount(gCore.blockHeap);
+  PlatformFailAllocations(2, false);  // the block is made, its registry element is not
+  EXPECT_EQ(AllocObject(kFullNodeSize), nullptr);
+  PlatformFailAllocations(2, false);
+  EXPECT_EQ(ObjListAppend(list), nullptr);
+  PlatformFailAllocations(0, false);
+  EXPECT_EQ(gProgram.registry.info->count, entries);
+  EXPECT_EQ(PlatformHeapBlockCount(gCore.blockHeap), blocks);
+  EXPECT_EQ(ObjListCount(list), 0);
+  EXPECT_EQ(ObjListValidate(list), 1);
+}
+
 }  // namespace
