@@ -2,8 +2,8 @@
 // source reader (BMP rows in place or expanded, everything else through the decoder registry),
 // then every source row is converted into a surface row of a layout picked from the input, as the
 // loader writes a surface. The row buffer comes from an exact-size allocation so that any access
-// past it is caught. The first byte picks the layout and whether indices are kept; the rest is
-// the file.
+// past it is caught. The first byte picks the layout and whether indices are kept, and with its
+// high bits an allocation that fails (the row buffer's or one of libpng's); the rest is the file.
 #include <cstdlib>
 #include <cstring>
 
@@ -19,7 +19,10 @@ namespace {
 // Row buffers past this size are refused so that every run stays quick, as a failed allocation.
 constexpr size_t kMostBufferBytes = 1u << 24;
 
-uint8_t* Allocate(size_t bytes) { return bytes <= kMostBufferBytes ? (uint8_t*)calloc(1, bytes) : nullptr; }
+uint8_t* Allocate(size_t bytes) {
+  if (bytes > kMostBufferBytes || PlatformAllocationRefused()) return nullptr;
+  return (uint8_t*)calloc(1, bytes);
+}
 
 }  // namespace
 
@@ -30,8 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ResetImageDecoders();
   RegisterPngDecoder();
 
+  // 0: every allocation succeeds; n: the n-th fails, and with an even n every one after it too.
+  uint8_t failing = data[0] >> 3;
+  PlatformFailAllocations(failing, failing % 2 == 0);
   SpriteSource source{};
   SpriteSourceResult result = ReadSpriteSource(data + 1, size - 1, keepIndices, Allocate, &source);
+  PlatformFailAllocations(0, false);
   if (result == kSourceReady) {
     Check(source.width > 0 && source.height > 0 && source.width <= kSpriteSizeLimit &&
           source.height <= kSpriteSizeLimit);

@@ -20,6 +20,9 @@ struct ImageDecoder {
 };
 
 constexpr int32_t kImageDecoderLimit = 100;
+// What a decoder's decode routine returns when memory ran out (1: decoded; 0: the data is damaged
+// part way, and the rows not reached keep what the buffer held).
+constexpr int32_t kDecodeNoMemory = -1;
 
 void ResetImageDecoders();
 void RegisterImageDecoder(const ImageDecoder* decoder);  // ignored past kImageDecoderLimit

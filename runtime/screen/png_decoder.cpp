@@ -9,6 +9,8 @@
 #include <csetjmp>
 #include <cstring>
 
+#include "runtime/core/platform.h"
+
 namespace {
 
 constexpr size_t kSignatureBytes = 8;
@@ -23,6 +25,7 @@ struct PngState {
   int32_t kind;           // what Check reported: 1 for 24-bit rows, 2 for 32-bit
   const uint8_t* cursor;  // memory mode: next byte to hand to libpng
   const uint8_t* end;     // memory mode: one past the block's last byte
+  bool outOfMemory;       // libpng was refused memory since the last Check
 };
 
 PngState png;
@@ -31,6 +34,15 @@ PngState png;
 // its message on the standard error stream: the runtime reports nothing. Warnings are dropped.
 [[noreturn]] void SilentError(png_structp read, png_const_charp) { png_longjmp(read, 1); }
 void SilentWarning(png_structp, png_const_charp) {}
+
+// libpng's memory goes through the platform seam, so that running out of it can be tested like
+// every other allocation; a refusal is remembered to tell it from damaged data.
+png_voidp PngAllocate(png_structp, png_alloc_size_t size) {
+  void* block = PlatformMemoryAlloc(size);
+  if (!block) png.outOfMemory = true;
+  return block;
+}
+void PngRelease(png_structp, png_voidp block) { PlatformMemoryFree(block); }
 
 void ReleaseStructures() {
   if (png.read) png_destroy_read_struct(&png.read, png.info ? &png.info : nullptr, nullptr);
@@ -61,8 +73,10 @@ int32_t PngCheck(FILE* file, const uint8_t* memory, intptr_t nameOrSize) {
   // An image accepted earlier but never decoded gives its structures up here.
   ReleaseStructures();
   png.width = png.height = 0;
+  png.outOfMemory = false;
   if (!SignatureMatches(file, memory, nameOrSize)) return 0;
-  png.read = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, SilentError, SilentWarning);
+  png.read = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, SilentError, SilentWarning, nullptr, PngAllocate,
+                                      PngRelease);
   if (!png.read) return 0;
   if (setjmp(png_jmpbuf(png.read))) {
     ReleaseStructures();
@@ -115,7 +129,7 @@ int32_t PngDecode(uint8_t* buffer, int32_t pitch, int32_t flags) {
   if (!png.read || !png.info || !buffer) return 0;
   if (setjmp(png_jmpbuf(png.read))) {
     ReleaseStructures();
-    return 0;
+    return png.outOfMemory ? kDecodeNoMemory : 0;
   }
   SetTransformations();
   int passes = png_set_interlace_handling(png.read);

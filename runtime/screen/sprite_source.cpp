@@ -46,7 +46,9 @@ SpriteSourceResult DecodeOther(const uint8_t* data, size_t size, uint8_t* (*allo
   source->bits = kind == 2 ? 32 : 24;
   source->decodedAlpha = kind == 2;
   if (!AllocateRows(source, DecodedPitch(source->width, source->bits), allocate)) return kSourceNoMemory;
-  source->decodeIncomplete = DecodeImage(source->buffer, source->pitch, 0) == 0;
+  int32_t decoded = DecodeImage(source->buffer, source->pitch, 0);
+  if (decoded == kDecodeNoMemory) return kSourceNoMemory;
+  source->decodeIncomplete = decoded == 0;
   return kSourceReady;
 }
 
@@ -65,7 +67,7 @@ const char* SpriteSourceResultText(SpriteSourceResult result) {
     case kSourceTooLarge:
       return "image size 0 or larger than 32767 pixels";
     case kSourceNoMemory:
-      return "not enough memory for its rows";
+      return "not enough memory to decode it";
   }
   return "unknown failure";
 }

@@ -24,7 +24,7 @@ enum SpriteSourceResult : int32_t {
   kSourceBmpNotIndexed,  // indices were to be kept, but the BMP is no plain 8-bit one
   kSourceNoDecoder,      // no registered decoder accepts the bytes (or their header is damaged)
   kSourceTooLarge,       // a decoded size of 0, or past the 16-bit sizes of a sprite
-  kSourceNoMemory,       // the row buffer could not be allocated
+  kSourceNoMemory,       // memory ran out for the row buffer or the decoder
 };
 
 // A short text for a result, for tools that report it.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/platform.h"
 #include "support/guarded_memory.h"
 #include "support/png_writer.h"
 
@@ -417,6 +418,24 @@ TEST_F(PngDecoding, TruncatedFilesFailWithoutReadingPastTheBlock) {
       EXPECT_EQ(out.result, 0) << cut;
     }
   }
+  EXPECT_EQ(DecodeMemory(png).result, 1);
+}
+
+TEST_F(PngDecoding, RunningOutOfMemoryIsToldFromDamagedData) {
+  std::string png = ReadFileBytes(SuitePath("ibasn6a16.png"));
+  PlatformFailAllocations(0, false);
+  ASSERT_EQ(DecodeMemory(png).result, 1);
+  uint64_t allocations = PlatformAllocationCount();
+  int decodesFailed = 0;
+  for (uint64_t failing = 1; failing <= allocations; ++failing) {
+    PlatformFailAllocations(failing, false);
+    Decoded d = DecodeMemory(png);
+    PlatformFailAllocations(0, false);
+    if (!d.kind) continue;  // refused while its header was read
+    EXPECT_EQ(d.result, kDecodeNoMemory) << failing;
+    ++decodesFailed;
+  }
+  EXPECT_GT(decodesFailed, 0);
   EXPECT_EQ(DecodeMemory(png).result, 1);
 }
 
