@@ -9,21 +9,33 @@ namespace {
 constexpr uint64_t kFormatStart = 20;      // the "fmt " chunk's body
 constexpr uint32_t kPcmFormatBytes = 16;   // WAVEFORMATEX up to wBitsPerSample
 constexpr uint32_t kFullFormatBytes = 18;  // with cbSize
+constexpr uint32_t kPcmTag = 1;            // WAVE_FORMAT_PCM
 
 uint32_t Read32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
 
 bool IsTag(const uint8_t* p, const char* tag) { return memcmp(p, tag, 4) == 0; }
 
-// Copies the format block; a chunk of 16 or 17 bytes has no cbSize, which then reads as 0.
+// Copies the format block; a chunk of 16 or 17 bytes has no cbSize, which then reads as 0. The
+// extra bytes cbSize announces must lie in the chunk, except for PCM: its extra bytes mean nothing
+// (DirectSound ignores cbSize there), so a cbSize running past the chunk is cut to what it holds.
 bool TakeFormat(const uint8_t* body, uint32_t size, WaveImage* wave) {
   if (size < kPcmFormatBytes) return false;
-  uint32_t bytes = kPcmFormatBytes;
+  uint32_t bytes = kPcmFormatBytes, extra = 0;
   if (size >= kFullFormatBytes) {
-    bytes = kFullFormatBytes + (body[16] | body[17] << 8);
+    extra = body[16] | body[17] << 8;
+    if ((body[0] | body[1] << 8) == kPcmTag) {
+      uint32_t room = (size < kWaveFormatCapacity ? size : kWaveFormatCapacity) - kFullFormatBytes;
+      if (extra > room) extra = room;
+    }
+    bytes = kFullFormatBytes + extra;
     if (bytes > size || bytes > kWaveFormatCapacity) return false;
   }
   memset(wave->format, 0, sizeof wave->format);
   memcpy(wave->format, body, bytes);
+  if (size >= kFullFormatBytes) {
+    wave->format[16] = (uint8_t)extra;
+    wave->format[17] = (uint8_t)(extra >> 8);
+  }
   return true;
 }
 

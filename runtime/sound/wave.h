@@ -7,7 +7,8 @@
 constexpr uint32_t kWaveFormatCapacity = 64;
 
 struct WaveImage {
-  uint8_t format[kWaveFormatCapacity];  // WAVEFORMATEX layout; cbSize 0 when the chunk has none
+  uint8_t format[kWaveFormatCapacity];  // WAVEFORMATEX layout; cbSize 0 when the chunk has none, for PCM
+                                        // at most what the chunk holds
   const uint8_t* samples;               // inside the image
   uint32_t sampleBytes;
 };

@@ -44,13 +44,22 @@ TEST(WaveImage, OtherChunksAreSteppedOverWithoutPadding) {
   EXPECT_EQ(ParsedSamples(image, 0, &wave), "xyz");
 }
 
-TEST(WaveImage, FormatExtraBytesMustLieInTheChunk) {
+TEST(WaveImage, FormatExtraBytesMustLieInTheChunkExceptForPcm) {
   std::string format = PcmFormat() + std::string{2, 0} + "ab";
   WaveImage wave;
   ASSERT_EQ(ParsedSamples(WaveFile(Chunk("fmt ", format) + Chunk("data", "x")), 0, &wave), "x");
   EXPECT_EQ(std::string((const char*)wave.format + 16, 4), std::string("\2\0ab", 4));
-  std::string claimsMore = PcmFormat() + std::string{9, 0} + "ab";
-  EXPECT_FALSE(Parses(WaveFile(Chunk("fmt ", claimsMore) + Chunk("data", "x")), 0));
+  // PCM claiming more extra bytes than its chunk holds is loaded, its cbSize cut to the chunk.
+  for (const std::string& extra : {std::string{9, 0} + "ab", std::string{(char)0xFF, (char)0xFF}}) {
+    std::string claimsMore = PcmFormat() + extra;
+    ASSERT_EQ(ParsedSamples(WaveFile(Chunk("fmt ", claimsMore) + Chunk("data", "x")), 0, &wave), "x");
+    EXPECT_EQ(wave.format[16] | wave.format[17] << 8, (int)extra.size() - 2);
+    EXPECT_EQ(std::string((const char*)wave.format + 18, extra.size() - 2), extra.substr(2));
+  }
+  // Other formats keep refusing it.
+  std::string adpcm = PcmFormat() + std::string{9, 0} + "ab";
+  adpcm[0] = 2;
+  EXPECT_FALSE(Parses(WaveFile(Chunk("fmt ", adpcm) + Chunk("data", "x")), 0));
   EXPECT_FALSE(Parses(WaveFile(Chunk("fmt ", PcmFormat().substr(0, 14)) + Chunk("data", "x")), 0));
 }
 
