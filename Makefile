@@ -1,7 +1,8 @@
 # hurz: `make` builds both targets, `make test` builds them and runs every test,
 # `make run` builds and starts the demo. Each first runs the set-up script.
 # `make native` builds the platform-free code natively with clang under sanitizers (build/native);
-# `make fuzz` runs every fuzzer for FUZZ_SECONDS seconds each.
+# `make fuzz` runs every fuzzer for FUZZ_SECONDS seconds each; `make alloc-sweep` fails every
+# allocation point of every allocation-failure scenario (the tests sample them).
 BUILD      := build
 CACHE      ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/hurz
 JOBS       ?= $(shell nproc)
@@ -10,7 +11,7 @@ NATIVE     := $(BUILD)/native
 FUZZ_SECONDS ?= 60
 export HURZ_CACHE := $(CACHE)
 
-.PHONY: all setup build build64 build32 native native-test test fuzz run clean
+.PHONY: all setup build build64 build32 native native-test test fuzz alloc-sweep run clean
 
 all: build
 
@@ -46,6 +47,9 @@ test: build native-test
 
 fuzz: native
 	@scripts/fuzz.sh $(NATIVE) $(FUZZ_SECONDS)
+
+alloc-sweep: native
+	@cd $(NATIVE) && HURZ_SWEEP_ALL=1 ASAN_OPTIONS=detect_leaks=1 ./alloc_failure_sweep --gtest_color=no
 
 run: build64
 	@scripts/run-demo.sh $(BUILD)

@@ -1,0 +1,202 @@
+// Allocation failures while the demo's scene is built as the program builds it, then through a
+// hundred frames in which the held player follows the mouse, the grid re-places it and its
+// neighbours are counted and written as the "Cols=" text. Written against the grid's and lists'
+// public commands only.
+#include <map>
+#include <set>
+#include <string>
+
+#include "app/collision_grid.h"
+#include "app/demo.h"
+#include "app/entity.h"
+#include "app/object_list.h"
+#include "runtime/core/linked_list.h"
+#include "runtime/core/random.h"
+#include "sweep.h"
+
+namespace {
+
+constexpr uint32_t kSeed = 20261208;
+constexpr int kFrames = 100;
+
+std::string Describe(const Entity* e) {
+  return std::string(e->name ? e->name : "(no name)") + " at " + std::to_string(e->x) + "," + std::to_string(e->y) +
+         " " + std::to_string(e->width) + "x" + std::to_string(e->height);
+}
+
+// The blocks of every list the grid holds: its entity list, each entry's cell references and
+// each cell's occupants, headers and nodes.
+void AddListBlocks(const ObjectList* list, std::multiset<const void*>* blocks) {
+  if (!list) return;
+  blocks->insert(list);
+  for (const ListNode* node = ObjListFirst(list); node; node = node->next) blocks->insert(node);
+}
+
+std::multiset<const void*> GridListBlocks(const CollisionGrid* grid) {
+  std::multiset<const void*> blocks;
+  if (!grid) return blocks;
+  AddListBlocks(grid->entities, &blocks);
+  for (const ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next)
+    AddListBlocks(static_cast<const ObjectList*>(entry->extra), &blocks);
+  for (int32_t j = 0; j < grid->rows; ++j)
+    for (int32_t i = 0; i < grid->columns; ++i) AddListBlocks(GridCellAt(grid, i, j)->occupants, &blocks);
+  return blocks;
+}
+
+std::multiset<const void*> RegisteredBlocks() {
+  std::multiset<const void*> blocks;
+  for (ListElement* e = gProgram.registry.info ? gProgram.registry.info->first : nullptr; e; e = e->next)
+    blocks.insert(*static_cast<void**>(ElementData(e)));
+  return blocks;
+}
+
+// The other entities sharing a cell with the entity, as the grid records the cells.
+std::set<const void*> Neighbours(const CollisionGrid* grid, const Entity* entity) {
+  std::set<const void*> out;
+  ListNode* entry = FindGridEntry(grid, entity);
+  if (!entry) return out;
+  for (ListNode* ref = ObjListFirst(static_cast<ObjectList*>(entry->extra)); ref; ref = ref->next)
+    for (ListNode* o = ObjListFirst(static_cast<GridCell*>(ref->item)->occupants); o; o = o->next)
+      if (o->item != entity) out.insert(o->item);
+  return out;
+}
+
+// The cells an entity occupies, which must all be cells its bounds overlap; after a placement that
+// could only partly be made, not all of those.
+std::string Cells(const CollisionGrid* grid, const Entity* entity) {
+  ListNode* entry = FindGridEntry(grid, entity);
+  if (!entry) return "not in the grid";
+  EntityBounds b;
+  GetEntityBounds(entity, &b);
+  std::string cells;
+  for (ListNode* ref = ObjListFirst(static_cast<ObjectList*>(entry->extra)); ref; ref = ref->next) {
+    auto* cell = static_cast<const GridCell*>(ref->item);
+    EXPECT_TRUE(cell->x < b.left + b.width && b.left < cell->x + cell->width && cell->y < b.top + b.height &&
+                b.top < cell->y + cell->height)
+        << Describe(entity) << " occupies a cell it does not overlap";
+    cells += std::to_string(cell->x / kCellSize) + "," + std::to_string(cell->y / kCellSize) + " ";
+  }
+  return cells;
+}
+
+class DemoScene : public Scenario {
+ public:
+  Results Run() override {
+    Results r;
+    CreateProgramLists();
+    r.Answer("allocation registry", gProgram.registry.info != nullptr, "made");
+    r.Answer("bird list", gProgram.birds.info != nullptr, "made");
+    SeedRandom(kSeed);
+    BuildScene();
+    CheckStructures("scene");
+    CollisionGrid* grid = gProgram.grid;
+    r.Answer("grid", grid != nullptr, grid && grid->name ? grid->name : "(no name)");
+    Entity* player = gProgram.player;
+    r.Answer("player", player != nullptr, player ? Describe(player) : "");
+    r.State("player cells", player ? Cells(grid, player) : "");
+    // Each bird that was made stands where the seed puts it, whichever others are missing.
+    std::map<std::string, std::string> birds;  // where each bird stands, and its cells
+    RewindList(&gProgram.birds);
+    while (ListElement* element = StepList(&gProgram.birds)) {
+      if (const Entity* bird = *static_cast<Entity**>(ElementData(element)))
+        EXPECT_TRUE(birds.emplace(Describe(bird), Cells(grid, bird)).second) << Describe(bird) << " twice";
+    }
+    RandomState flock = gRandom;
+    SeedRandom(kSeed);
+    std::set<std::string> models;
+    for (int32_t i = 0; i < kBirdCount; ++i) {
+      std::string name = std::string(kBirdNamePrefix) + std::to_string(i);
+      Entity model{};
+      model.name = name.data();
+      model.x = static_cast<float>(RandomUpTo(760)) + 20.0f;
+      model.y = static_cast<float>(RandomUpTo(560)) + 20.0f;
+      model.width = RandomUpTo(30) + 20;
+      model.height = RandomUpTo(30) + 20;
+      models.insert(Describe(&model));
+      auto bird = birds.find(Describe(&model));
+      r.Answer(name, bird != birds.end(), "made");
+      r.State(name + " cells", bird != birds.end() ? bird->second : "");
+    }
+    gRandom = flock;
+    for (const auto& [bird, cells] : birds) EXPECT_EQ(models.count(bird), 1u) << bird << " is not where the seed puts it";
+
+    for (int frame = 0; frame < kFrames; ++frame) Frame(r, frame);
+    return r;
+  }
+
+  void Release() override {
+    CheckStructures("release");
+    FreeGrid(gProgram.grid);
+    EXPECT_EQ(RegisteredBlocks().size(), 0u) << "list blocks left once the grid is freed";
+    FreeEntity(gProgram.player);
+    RewindList(&gProgram.birds);
+    while (ListElement* element = StepList(&gProgram.birds)) FreeEntity(*static_cast<Entity**>(ElementData(element)));
+    FreeLinkedList(&gProgram.birds);
+    FreeLinkedList(&gProgram.registry);
+    gProgram = ProgramState{};
+  }
+
+ private:
+  static void FreeEntity(Entity* entity) {
+    if (!entity) return;
+    FreeString(entity->name);
+    FreeBlock(entity);
+  }
+
+  // The grid valid and the allocation registry holding exactly the live list blocks.
+  void CheckStructures(const std::string& when) {
+    if (gProgram.grid) EXPECT_EQ(GridValidate(gProgram.grid), 1) << when;
+    EXPECT_EQ(LinkedListValidate(&gProgram.registry), 1) << when;
+    EXPECT_EQ(LinkedListValidate(&gProgram.birds), 1) << when;
+    EXPECT_TRUE(RegisteredBlocks() == GridListBlocks(gProgram.grid)) << when << ": the registry holds "
+                                                                      << RegisteredBlocks().size() << " blocks";
+    EXPECT_TRUE(TempValid()) << when;
+  }
+
+  // One frame's work on the scene, as the demo's frame does it with a mouse button held.
+  void Frame(Results& r, int frame) {
+    std::string what = "frame " + std::to_string(frame);
+    CollisionGrid* grid = gProgram.grid;
+    Entity* player = gProgram.player;
+    if (player) {
+      player->x = static_cast<float>((frame * 53) % 780);
+      player->y = static_cast<float>((frame * 31) % 580);
+    }
+    UpdateMovedFlag(player);
+    UpdateMovedEntities(grid);
+    ObjectList* candidates = QueryCandidates(grid, player);
+    r.Answer(what + " query", candidates != nullptr || !grid, "made");
+    int32_t count = static_cast<int32_t>(ObjListCount(candidates));
+    if (candidates) {
+      EXPECT_EQ(ObjListValidate(candidates), 1) << what;
+      std::set<const void*> found;
+      for (ListNode* n = ObjListFirst(candidates); n; n = n->next) EXPECT_TRUE(found.insert(n->item).second) << what;
+      EXPECT_TRUE(found == Neighbours(grid, player)) << what << ": the query names other entities than the cells hold";
+    }
+    r.State(what + " cells and count", (player ? Cells(grid, player) : "") + std::to_string(count));
+    // The counter text; its number is the count, or the empty text when memory ran out.
+    std::string text;
+    if (count > 0) {
+      int32_t start = gTemp.position;
+      AppendTempText("Cols=");
+      const char* digits = NumberToString(count, gTemp.position);
+      EXPECT_TRUE(!*digits || digits == std::to_string(count)) << what << ": " << digits;
+      text = gTemp.buffer ? TempAt(start) : "";
+      ReleaseTemp(gTemp.position - start);
+    }
+    r.State(what + " text", text);
+    if (candidates) ObjListFree(candidates);
+    // The birds drawn in list order.
+    RewindList(&gProgram.birds);
+    while (StepList(&gProgram.birds)) {
+    }
+    if (frame % 10 == 9) CheckStructures(what);
+  }
+};
+
+TEST(AllocationFailures, DemoSceneAndAHundredFrames) {
+  DemoScene scenario;
+  SweepScenario("demo scene and 100 frames", scenario);
+}
+
+}  // namespace
