@@ -194,4 +194,5 @@ void EndWindowLibrary() {
   RegistryEnumStart(gWindows.windows);
   while (RegistryEnumNext(gWindows.windows, &number)) CloseWindowObject(number);
   FreeDropRecord();
+  FreeIssuedDropRecords();
 }

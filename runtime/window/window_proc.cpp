@@ -90,6 +90,7 @@ LRESULT OnTrayEvent(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT OnDrop(int32_t event, WPARAM wParam, LPARAM lParam) {
+  if (!ClaimDropRecord(lParam)) return UNHANDLED;
   // A record not yet handed to a read would otherwise be lost.
   FreeDropRecord();
   Events().immediate = event;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "runtime/core/heaps.h"
 #include "window/window_fixture.h"
 
@@ -27,6 +29,22 @@ class WindowEvents : public ::testing::Test {
   HWND a = nullptr;
   HWND b = nullptr;
 };
+
+// Posts a message to the window from a process of its own, as any other program could.
+bool PostFromAnotherProcess(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  char line[512];
+  snprintf(line, sizeof line, "\"%s\\post-message.exe\" %llu %u %llu %llu", HURZ_TEST_BIN_DIR,
+           (unsigned long long)(uintptr_t)window, message, (unsigned long long)wParam, (unsigned long long)lParam);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  DWORD code = 1;
+  if (WaitForSingleObject(pi.hProcess, 10000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code == 0;
+}
 }  // namespace
 
 TEST_F(WindowEvents, PollOnNothingReturnsZeroAtOnce) {
@@ -144,13 +162,39 @@ TEST_F(WindowEvents, TrayMessages) {
 }
 
 TEST_F(WindowEvents, DropRecordLivesUntilTheNextRead) {
-  auto* record = (DropRecord*)RuntimeAlloc(sizeof(DropRecord));
+  DropRecord* record = NewDropRecord();
+  ASSERT_NE(record, nullptr);
   record->buffer = RuntimeAlloc(32);
   PostMessageA(a, MSG_DROP_CONTROL, 8, (LPARAM)record);
   EXPECT_EQ(PollWindowEvent(), EVENT_DROP_CONTROL);
   EXPECT_EQ(EventData(), 8);
   EXPECT_EQ(EventDropRecord(), record);
   PollWindowEvent();
+  EXPECT_EQ(EventDropRecord(), nullptr);
+}
+
+// Any program can post the drop messages to our windows, with any lParam.
+TEST_F(WindowEvents, DropMessagesCarryingRecordsWeDidNotIssueAreRefused) {
+  auto* block = (DropRecord*)RuntimeAlloc(sizeof(DropRecord));  // ours, but no drop record
+  block->words[0] = 1234;
+  ASSERT_TRUE(PostFromAnotherProcess(a, MSG_DROP_WINDOW, 0, (LPARAM)block));
+  EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
+  ASSERT_EQ(EventDropRecord(), nullptr);
+  ASSERT_TRUE(PostFromAnotherProcess(b, MSG_DROP_CONTROL, 3, 0x12345678));
+  EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
+  ASSERT_EQ(EventDropRecord(), nullptr);
+  EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
+  EXPECT_EQ(block->words[0], 1234);
+  RuntimeFree(block);
+
+  // A record the program issued is taken once; posted again by anyone, it is refused.
+  DropRecord* issued = NewDropRecord();
+  ASSERT_NE(issued, nullptr);
+  PostMessageA(a, MSG_DROP_WINDOW, 0, (LPARAM)issued);
+  EXPECT_EQ(PollWindowEvent(), EVENT_DROP_WINDOW);
+  EXPECT_EQ(EventDropRecord(), issued);
+  ASSERT_TRUE(PostFromAnotherProcess(a, MSG_DROP_WINDOW, 0, (LPARAM)issued));
+  EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
   EXPECT_EQ(EventDropRecord(), nullptr);
 }
 
