@@ -30,6 +30,33 @@ class WindowEvents : public ::testing::Test {
   HWND b = nullptr;
 };
 
+// Posts a message with parameters 1 and 2 to the window from another thread after a delay.
+HANDLE PostLater(HWND window, UINT message, DWORD delayMs) {
+  struct Post {
+    HWND window;
+    UINT message;
+    DWORD delayMs;
+  };
+  auto* post = new Post{window, message, delayMs};
+  return CreateThread(
+      nullptr, 0,
+      [](void* user) -> DWORD {
+        auto* post = (Post*)user;
+        Sleep(post->delayMs);
+        PostMessageA(post->window, post->message, 1, 2);
+        delete post;
+        return 0;
+      },
+      post, 0, nullptr);
+}
+
+// Awaits events until one of the two comes (at most ten reads).
+int32_t AwaitUntil(int32_t wanted, int32_t stop) {
+  int32_t event = 0;
+  for (int i = 0; i < 10 && event != wanted && event != stop; ++i) event = AwaitWindowEvent();
+  return event;
+}
+
 // Posts a message to the window from a process of its own, as any other program could.
 bool PostFromAnotherProcess(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   char line[512];
@@ -89,6 +116,41 @@ TEST_F(WindowEvents, OnlyConsecutiveRepeatsMerge) {
     EXPECT_EQ(PollWindowEvent(), EVENT_REPAINT);
     EXPECT_EQ(EventWindow(), window);
   }
+
+  // One window, different events: each is kept.
+  Erase(a);
+  SendMessageA(a, WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10));
+  Erase(a);
+  SendMessageA(a, WM_MOVE, 0, 0);
+  SendMessageA(a, WM_MOVE, 0, 0);
+  ASSERT_EQ(QueuedEvents(), 4);
+  int32_t events[] = {EVENT_REPAINT, EVENT_RESIZE, EVENT_REPAINT, EVENT_MOVE};
+  for (int32_t event : events) {
+    EXPECT_EQ(PollWindowEvent(), event);
+    EXPECT_EQ(EventWindow(), kA);
+  }
+}
+
+TEST_F(WindowEvents, AwaitWaitsForAMessageButNotForAQueuedEvent) {
+  SendMessageA(a, WM_CLOSE, 0, 0);
+  EXPECT_EQ(AwaitWindowEvent(), EVENT_CLOSE);
+
+  HANDLE poster = PostLater(a, WM_USER + 9, 200);
+  DWORD start = GetTickCount();
+  int32_t event = AwaitUntil(WM_USER + 9, WM_USER + 9);
+  EXPECT_EQ(event, WM_USER + 9);
+  EXPECT_GE(GetTickCount() - start, 150u);
+  EXPECT_EQ(EventlParam(), 2);
+  WaitForSingleObject(poster, 5000);
+  CloseHandle(poster);
+
+  // WM_QUIT is read like any other message (the later post only ends the wait if it is not).
+  PostQuitMessage(0);
+  poster = PostLater(a, WM_USER + 10, 500);
+  EXPECT_EQ(AwaitUntil(WM_QUIT, WM_USER + 10), WM_QUIT);
+  WaitForSingleObject(poster, 5000);
+  CloseHandle(poster);
+  DrainEvents();
 }
 
 TEST_F(WindowEvents, SizeQueuesResizeUnlessMinimised) {
