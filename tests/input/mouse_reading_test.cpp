@@ -36,17 +36,6 @@ TEST(MouseReading, MovementSumsStopAtTheInt32Limits) {
   EXPECT_EQ(mouse.deltaY, 0);
 }
 
-TEST(MouseReading, ButtonsFollowTheirLastEvent) {
-  MouseReading mouse{};
-  const MouseEvent events[] = {{12, 0x80}, {13, 0x80}, {14, 0x81}, {12, 0x7F}, {15, 0x80}, {3, 0x80}, Move(kX, 5)};
-  EXPECT_EQ(ApplyMouseRead(&mouse, MouseRead::kEvents, events, 7, 0, 0), 1);
-  EXPECT_EQ(mouse.button1, 0);
-  EXPECT_EQ(mouse.button2, 1);
-  EXPECT_EQ(mouse.button3, 1);
-  EXPECT_EQ(mouse.deltaX, 5);
-  EXPECT_EQ(mouse.x, 0);  // no screen to move on
-}
-
 TEST(MouseReading, OverflowDropsTheEventsAndReleasesLeftAndRight) {
   MouseReading mouse{50, 60, 3, 4, 5, 1, 1, 1};
   const MouseEvent events[] = {Move(kX, 7), {12, 0x80}};
