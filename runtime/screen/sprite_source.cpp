@@ -74,6 +74,8 @@ SpriteSourceResult ReadSpriteSource(const uint8_t* data, size_t size, bool keepI
                                     uint8_t* (*allocate)(size_t bytes), SpriteSource* source) {
   *source = SpriteSource{};
   if (!data) return kSourceNoDecoder;
-  return IsBmp(data, size) ? ReadBmp(data, size, keepIndices, allocate, source)
-                           : DecodeOther(data, size, allocate, source);
+  if (IsBmp(data, size)) return ReadBmp(data, size, keepIndices, allocate, source);
+  // Decoders deliver true-colour rows, which hold no indices to keep.
+  if (keepIndices) return kSourceBmpNotIndexed;
+  return DecodeOther(data, size, allocate, source);
 }
