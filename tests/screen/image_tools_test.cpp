@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/screen/bmp_file.h"
 #include "runtime/screen/image_decoders.h"
-#include "runtime/screen/sprite_pixels.h"
 #include "support/bmp_images.h"
 #include "support/png_writer.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "runtime/core/heaps.h"
+#include "runtime/screen/bmp_file.h"
 #include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen.h"
-#include "runtime/screen/sprite_pixels.h"
 #include "runtime/screen/sprites.h"
 #include "support/bmp_images.h"
 #include "support/guarded_memory.h"
