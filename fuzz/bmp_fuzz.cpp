@@ -45,7 +45,7 @@ uint8_t* Expand(const uint8_t* data, size_t size, const BmpInfo& bmp, int32_t* p
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BmpInfo bmp;
   if (!ReadBmpInfo(data, size, &bmp)) return 0;
-  Check(bmp.width > 0 && bmp.height > 0 && bmp.width <= kSpriteSizeLimit && bmp.height <= kSpriteSizeLimit);
+  Check(SpriteSizeFits(bmp.width, bmp.height));
   Check(bmp.pixelOffset < size);
   Check(bmp.tableOffset + 4ull * bmp.tableEntries <= bmp.pixelOffset);
   const SurfaceLayout& layout = TrueColourLayout(data[6]);

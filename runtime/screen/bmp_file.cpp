@@ -141,8 +141,7 @@ bool ReadBmpInfo(const uint8_t* data, size_t size, BmpInfo* info) {
   read.compression = static_cast<int32_t>(Read32(data + 30));
   read.pixelOffset = Read32(data + 10);
   if (headerSize < kInfoHeaderSize || headerSize > size - kFileHeaderSize) return false;
-  if (read.width <= 0 || read.height <= 0 || read.width > kSpriteSizeLimit || read.height > kSpriteSizeLimit)
-    return false;
+  if (!SpriteSizeFits(read.width, read.height)) return false;
   read.tableOffset = kFileHeaderSize + headerSize;
   if (read.pixelOffset < read.tableOffset || read.pixelOffset >= size) return false;
   read.tableEntries = (read.pixelOffset - read.tableOffset) / 4;

@@ -23,8 +23,8 @@ struct BmpInfo {
 inline bool IsBmp(const uint8_t* data, size_t size) { return size >= 2 && data[0] == 'B' && data[1] == 'M'; }
 
 // Reads the headers of a BMP file of size bytes. False unless the file holds a bottom-up image of
-// 1, 4, 8, 16, 24 or 32 bits of at most kSpriteSizeLimit pixels each way with a pixel offset inside
-// the file; for 16-, 24- and 32-bit images also unless the rows are stored plainly (bit masks only
+// 1, 4, 8, 16, 24 or 32 bits whose size can be a sprite's (SpriteSizeFits) with a pixel offset
+// inside the file; for 16-, 24- and 32-bit images also unless the rows are stored plainly (bit masks only
 // when they equal the plain 5-5-5 or 8-8-8 layout) and every row lies inside the file.
 bool ReadBmpInfo(const uint8_t* data, size_t size, BmpInfo* info);
 

@@ -95,6 +95,11 @@ bool ConvertSpriteRow(const uint8_t* source, int32_t sourceBits, int32_t width, 
   return true;
 }
 
+bool SpriteSizeFits(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= kSpriteSizeLimit && height <= kSpriteSizeLimit &&
+         width * height <= kSpritePixelLimit;
+}
+
 void CopyMemorySpriteRows(const uint8_t* bottomUpRows, int32_t width, int32_t height, uint8_t* block) {
   const int32_t pitch = SourceRowPitch(width, 8);
   for (int32_t row = 0; row < height; ++row)

@@ -38,9 +38,7 @@ SpriteSourceResult DecodeOther(const uint8_t* data, size_t size, uint8_t* (*allo
   if (kind != 1 && kind != 2) return kSourceNoDecoder;
   source->width = DecodedWidth();
   source->height = DecodedHeight();
-  if (source->width <= 0 || source->height <= 0 || source->width > kSpriteSizeLimit ||
-      source->height > kSpriteSizeLimit)
-    return kSourceTooLarge;
+  if (!SpriteSizeFits(source->width, source->height)) return kSourceTooLarge;
   source->bits = kind == 2 ? 32 : 24;
   source->decodedAlpha = kind == 2;
   if (!AllocateRows(source, SourceRowPitch(source->width, source->bits), allocate)) return kSourceNoMemory;
@@ -61,7 +59,7 @@ const char* SpriteSourceResultText(SpriteSourceResult result) {
     case kSourceNoDecoder:
       return "no image decoder reads it (unknown format or damaged header)";
     case kSourceTooLarge:
-      return "image size 0 or larger than 32767 pixels";
+      return "image size 0, or larger than a sprite can be (32767 pixels a side, 16777216 in all)";
     case kSourceNoMemory:
       return "not enough memory for its rows";
   }

@@ -23,7 +23,7 @@ enum SpriteSourceResult : int32_t {
   kSourceBmpUnusable,    // headers, sizes, offsets or row data that do not fit the file, or a layout not read
   kSourceBmpNotIndexed,  // indices were to be kept, but the image is no plain 8-bit BMP
   kSourceNoDecoder,      // no registered decoder accepts the bytes (or their header is damaged)
-  kSourceTooLarge,       // a decoded size of 0, or past the 16-bit sizes of a sprite
+  kSourceTooLarge,       // a decoded size of 0, or one that no sprite can have (SpriteSizeFits)
   kSourceNoMemory,       // the row buffer could not be allocated
 };
 
