@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "support/screen_fixture.h"
 
 namespace {
@@ -197,6 +199,22 @@ TEST_F(Drawing, EndRestoresTheDCsOwnObjects) {
   EXPECT_EQ(gDrawing.currentPen, nullptr);
   EXPECT_EQ(gDrawing.currentBrush, nullptr);
   ReleaseOutputDC();
+}
+
+// Shapes whose far corner lies past the 32-bit limits end at the edge of GDI's coordinate space
+// instead of wrapping around to the other side of the range, across the screen.
+TEST_F(Drawing, ShapesReachingPastTheLimitsStayOffTheScreen) {
+  SetDrawColor(kRed);
+  DrawRect(INT_MAX - 10, 0, 100, 100, kGreen);
+  DrawRect(INT_MIN + 10, 0, -100, 100, kGreen);
+  DrawLine(INT_MAX - 5, 10, 100, 0);
+  DrawLine(INT_MIN + 5, 20, -100, 0);
+  DrawCircle(INT_MAX - 5, 120, 100);
+  DrawCircle(INT_MIN + 5, 120, 100);
+  SurfacePixels pixels = Finish();
+  ASSERT_TRUE(pixels.ok());
+  for (int x = 0; x < 320; x += 7)
+    for (int y : {5, 10, 20, 50, 120, 200}) EXPECT_EQ(pixels.at(x, y), kBackground) << x << "," << y;
 }
 
 // Presenting ends a drawing still open on the back buffer: its DC goes back, the primitives do
