@@ -184,6 +184,30 @@ TEST(FullScreen, OpensFillsFlipsAndCloses) {
   EXPECT_EQ(gScreen.cursorHidden, 0);
 }
 
+// Switched away from, the program keeps running its frames but flips nothing; once activated
+// again it flips as before. Flipping swaps the contents of the two buffers.
+TEST(FullScreen, SwitchedAwayFlipsNothingUntilActivatedAgain) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  ASSERT_EQ(OpenScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 32, "hurz"), 1);
+  auto pixel = [](IDirectDrawSurface7* surface) {
+    SurfacePixels pixels(surface);
+    return pixels.ok() ? pixels.at(5, 5) : 0xDEADu;
+  };
+  FillScreen(0x0000FF);
+  FlipBuffers();
+  FillScreen(0x00FF00);
+  SendMessageA(gScreen.baseWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+  ASSERT_EQ(IsDisplayActive(), 0);
+  FlipBuffers();
+  EXPECT_EQ(pixel(gScreen.primary), 0xFF0000u) << "flipped while switched away";
+  EXPECT_EQ(pixel(gScreen.backBuffer), 0x00FF00u);
+  SendMessageA(gScreen.baseWindow, WM_ACTIVATE, WA_ACTIVE, 0);
+  FlipBuffers();
+  EXPECT_EQ(pixel(gScreen.primary), 0x00FF00u);
+  EXPECT_EQ(pixel(gScreen.backBuffer), 0xFF0000u);
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+}
+
 TEST(FullScreen, RefusedModeLeavesNoScreen) {
   ASSERT_TRUE(EnsureScreenStarted());
   if (OpenScreen(123, 77, 32, "odd") == 1) GTEST_SKIP() << "this display accepts any mode";
@@ -227,5 +251,57 @@ TEST(Screenshot, PresentedFrameShowsInTheClientArea) {
   for (int y = 40; y < 60; ++y)
     for (int x = 300; x < textEnd; ++x) lit += at(x, y) == 0xFFFFFF;
   EXPECT_GT(lit, 10);
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+}
+
+// The windowed screen's subclass: painting the window shows the back buffer, which holds the last
+// frame, over whatever was drawn on the window since.
+TEST(WindowedScreenSubclass, PaintShowsTheLastFrameAgain) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  HWND window = TestWindow(320, 240);
+  ASSERT_EQ(OpenWindowedScreen(window, 0, 0, 320, 240, 0, 0, 0), 1);
+  auto shown = [&] {
+    ClientPicture picture = CaptureClientArea(window);
+    return picture.width == 320 ? picture.at(160, 120) : 0xDEADu;
+  };
+  FillScreen(0x0000FF);
+  FlipBuffers();
+  PumpTestMessages(100);
+  FlipBuffers();
+  ASSERT_EQ(shown(), 0x0000FFu) << "the frame was not presented";
+  HDC dc = GetDC(window);
+  RECT whole{0, 0, 320, 240};
+  FillRect(dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  ReleaseDC(window, dc);
+  GdiFlush();
+  PumpTestMessages(50);
+  ASSERT_EQ(shown(), 0xFFFFFFu) << "the window was not painted over";
+  InvalidateRect(window, nullptr, FALSE);
+  UpdateWindow(window);
+  PumpTestMessages(50);
+  EXPECT_EQ(shown(), 0x0000FFu);
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+}
+
+// A change of the window's frame moves its client area; the screen area follows it at its offsets.
+TEST(WindowedScreenSubclass, FrameChangeKeepsTheScreenAreaAtItsOffsets) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  HWND window = TestWindow(200, 150, 600, 300);
+  ASSERT_EQ(OpenWindowedScreen(window, 10, 20, 100, 50, 0, 0, 0), 1);
+  LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+  auto expectAtOffsets = [&](const char* what) {
+    POINT corner{0, 0};
+    ClientToScreen(window, &corner);
+    RECT destination, source;
+    ComputeBlitRects(&destination, &source);
+    EXPECT_EQ(destination.left, corner.x + 10) << what;
+    EXPECT_EQ(destination.top, corner.y + 20) << what;
+  };
+  for (LONG_PTR frame : {style & ~WS_CAPTION, style}) {
+    SetWindowLongPtrA(window, GWL_STYLE, frame);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+    PumpTestMessages(20);
+    expectAtOffsets(frame == style ? "caption back" : "caption removed");
+  }
   OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
 }
