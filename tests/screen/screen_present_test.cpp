@@ -1,11 +1,14 @@
 // Presenting and pacing frames, the sprite hooks the screen calls around a loss of the display,
-// full-screen mode at the desktop's own size, and a picture found on the X display.
+// full-screen mode at the desktop's own size (switched away, and its display lost and rebuilt), a
+// picture found on the X display, and the windowed screen's window subclass.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <vector>
 
 #include "runtime/drawing/drawing.h"
+#include "runtime/screen/sprites.h"
+#include "support/bmp_images.h"
 #include "support/client_capture.h"
 #include "support/screen_fixture.h"
 #include "support/unix_command.h"
@@ -208,6 +211,50 @@ TEST(FullScreen, SwitchedAwayFlipsNothingUntilActivatedAgain) {
   OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
 }
 
+// Switched away and back as Windows does it: releasing Tab saves the sprites' pixels, the display
+// is taken, and the first flip after the return finds it lost, rebuilds it and puts the pixels
+// back; the next frames flip normally.
+TEST(FullScreen, LostDisplayIsRebuiltWithTheSpritesPixels) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  ASSERT_EQ(OpenScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 32, "hurz"), 1);
+  auto colour = [](int x, int y) {
+    return 0x102030u * static_cast<uint32_t>(x + 1) + 0x40u * static_cast<uint32_t>(y);
+  };
+  auto file = MakeBmp(5, 3, 24, colour);
+  intptr_t sprite = LoadSpriteMemory(AnyID, file.data(), 0, file.size());
+  ASSERT_NE(sprite, 0);
+  auto* record = static_cast<SpriteRecord*>(RegistryLookup(gScreen.sprites, sprite));
+  HWND base = gScreen.baseWindow;
+  SendMessageA(base, WM_KEYUP, VK_TAB, 0);
+  ASSERT_NE(record->backup, nullptr);
+  // What the sprite's video memory holds after a loss is undefined.
+  DDBLTFX fill{};
+  fill.dwSize = sizeof fill;
+  fill.dwFillColor = 0x123456;
+  ASSERT_EQ(record->surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill), DD_OK);
+  SendMessageA(base, WM_ACTIVATE, WA_INACTIVE, 0);
+  SendMessageA(base, WM_ACTIVATEAPP, FALSE, 0);
+  ASSERT_EQ(gScreen.primary->IsLost(), DDERR_SURFACELOST);
+  FlipBuffers();
+  SendMessageA(base, WM_ACTIVATEAPP, TRUE, 0);
+  SendMessageA(base, WM_ACTIVATE, WA_ACTIVE, 0);
+  FlipBuffers();
+  EXPECT_EQ(gScreen.primary->IsLost(), DD_OK);
+  EXPECT_EQ(record->backup, nullptr);
+  FillScreen(0xFF0000);
+  FlipBuffers();
+  {
+    SurfacePixels pixels(record->surface);
+    ASSERT_TRUE(pixels.ok());
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 5; ++x) EXPECT_EQ(pixels.raw(x, y), colour(x, y)) << x << "," << y;
+    SurfacePixels front(gScreen.primary);
+    ASSERT_TRUE(front.ok());
+    EXPECT_EQ(front.at(5, 5), 0x0000FFu);
+  }
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+}
+
 TEST(FullScreen, RefusedModeLeavesNoScreen) {
   ASSERT_TRUE(EnsureScreenStarted());
   if (OpenScreen(123, 77, 32, "odd") == 1) GTEST_SKIP() << "this display accepts any mode";
@@ -255,10 +302,11 @@ TEST(Screenshot, PresentedFrameShowsInTheClientArea) {
 }
 
 // The windowed screen's subclass: painting the window shows the back buffer, which holds the last
-// frame, over whatever was drawn on the window since.
+// frame, over whatever was drawn on the window since. The window stands where no other test window
+// overlaps it, so that no uncovering repaints it in between.
 TEST(WindowedScreenSubclass, PaintShowsTheLastFrameAgain) {
   ASSERT_TRUE(EnsureScreenStarted());
-  HWND window = TestWindow(320, 240);
+  HWND window = TestWindow(320, 240, 900, 700);
   ASSERT_EQ(OpenWindowedScreen(window, 0, 0, 320, 240, 0, 0, 0), 1);
   auto shown = [&] {
     ClientPicture picture = CaptureClientArea(window);
@@ -269,6 +317,7 @@ TEST(WindowedScreenSubclass, PaintShowsTheLastFrameAgain) {
   PumpTestMessages(100);
   FlipBuffers();
   ASSERT_EQ(shown(), 0x0000FFu) << "the frame was not presented";
+  ValidateRect(window, nullptr);
   HDC dc = GetDC(window);
   RECT whole{0, 0, 320, 240};
   FillRect(dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));

@@ -28,13 +28,6 @@ uint32_t Stripes(int x, int y) {
 
 SpriteRecord* Record(intptr_t number) { return static_cast<SpriteRecord*>(RegistryLookup(gScreen.sprites, number)); }
 
-void ExpectStripes(IDirectDrawSurface7* surface) {
-  SurfacePixels pixels(surface);
-  ASSERT_TRUE(pixels.ok());
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x) EXPECT_EQ(pixels.raw(x, y), Stripes(x, y)) << x << "," << y;
-}
-
 intptr_t Load(const std::vector<uint8_t>& file, int32_t mode, ObjectNumber number = AnyID) {
   return LoadSpriteMemory(number, file.data(), mode, file.size());
 }
@@ -47,6 +40,13 @@ class Sprites : public ::testing::Test {
     if (gScreen.depth != 32) GTEST_SKIP() << "the surface checks read 32-bit pixels";
   }
   void TearDown() override { OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0); }
+
+  void ExpectStripes(IDirectDrawSurface7* surface) {
+    SurfacePixels pixels(surface);
+    ASSERT_TRUE(pixels.ok());
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 5; ++x) EXPECT_EQ(pixels.raw(x, y), Stripes(x, y)) << x << "," << y;
+  }
 };
 }  // namespace
 
@@ -348,42 +348,6 @@ TEST_F(Sprites, PngFilesLoadAndMissingOnesCreateNoSprite) {
   first->AddRef();
   ASSERT_NE(LoadSpriteFile(8, path.c_str(), 12), 0);
   EXPECT_EQ(first->Release(), 0u);
-}
-
-// Full screen, switched away and back as Windows does it: releasing Tab saves the sprites' pixels,
-// the display is taken, and the first flip after the return finds it lost, rebuilds it and puts
-// the pixels back; the next frames flip normally.
-TEST(SpritesOnAFullScreen, LostDisplayIsRebuiltWithTheSpritesPixels) {
-  ASSERT_TRUE(EnsureScreenStarted());
-  ASSERT_EQ(OpenScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 32, "hurz"), 1);
-  intptr_t sprite = Load(MakeBmp(5, 3, 24, Stripes), 0);
-  ASSERT_NE(sprite, 0);
-  HWND base = gScreen.baseWindow;
-  SendMessageA(base, WM_KEYUP, VK_TAB, 0);
-  ASSERT_NE(Record(sprite)->backup, nullptr);
-  // What the sprite's video memory holds after a loss is undefined.
-  DDBLTFX fill{};
-  fill.dwSize = sizeof fill;
-  fill.dwFillColor = 0x123456;
-  ASSERT_EQ(Record(sprite)->surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill), DD_OK);
-  SendMessageA(base, WM_ACTIVATE, WA_INACTIVE, 0);
-  SendMessageA(base, WM_ACTIVATEAPP, FALSE, 0);
-  ASSERT_EQ(gScreen.primary->IsLost(), DDERR_SURFACELOST);
-  FlipBuffers();
-  SendMessageA(base, WM_ACTIVATEAPP, TRUE, 0);
-  SendMessageA(base, WM_ACTIVATE, WA_ACTIVE, 0);
-  FlipBuffers();
-  EXPECT_EQ(gScreen.primary->IsLost(), DD_OK);
-  EXPECT_EQ(Record(sprite)->backup, nullptr);
-  ExpectStripes(Record(sprite)->surface);
-  FillScreen(0xFF0000);
-  FlipBuffers();
-  {
-    SurfacePixels front(gScreen.primary);
-    ASSERT_TRUE(front.ok());
-    EXPECT_EQ(front.at(5, 5), kBlue);
-  }
-  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
 }
 
 TEST(SpritesWithoutAScreen, NeedAnOpenScreen) {
