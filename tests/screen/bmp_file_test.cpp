@@ -227,45 +227,28 @@ TEST(BmpHeaders, PlainImagesAreRead) {
 
 TEST(BmpHeaders, HeadersThatDoNotFitTheBytesAreRefused) {
   const auto good = MakeBmp(4, 4, 32, [](int, int) { return 0xFF00FF00u; });
-  BmpInfo info{};
-  auto refused = [&](std::vector<uint8_t> file, const char* what) {
-    EXPECT_FALSE(ReadBmpInfo(file.data(), file.size(), &info)) << what;
+  auto patched = [&](size_t at, uint32_t value, size_t bytes = 4) {
+    auto file = good;
+    memcpy(file.data() + at, &value, bytes);
+    return file;
   };
-  refused(std::vector<uint8_t>(good.begin(), good.end() - 1), "last row one byte short");
-  refused(std::vector<uint8_t>(good.begin(), good.begin() + 40), "shorter than the headers");
-  auto f = good;
-  PatchU32(f, 10, 0x7FFFFFF0);
-  refused(f, "pixel offset past the end");
-  f = good;
-  PatchU32(f, 10, 20);
-  refused(f, "pixel offset inside the headers");
-  f = good;
-  PatchU32(f, 18, 0);
-  refused(f, "width 0");
-  f = good;
-  PatchU32(f, 22, static_cast<uint32_t>(-4));
-  refused(f, "top-down height");
-  f = good;
-  PatchU32(f, 18, 40000);
-  refused(f, "wider than a sprite can be");
-  f = good;
-  PatchU32(f, 22, 30000);
-  refused(f, "rows past the end");
-  f = good;
-  PatchU32(f, 14, 12);
-  refused(f, "old 12-byte header");
-  f = good;
-  PatchU32(f, 14, 0x10000);
-  refused(f, "info header larger than the file");
-  f = good;
-  PatchU16(f, 28, 2);
-  refused(f, "2 bits per pixel");
-  f = good;
-  PatchU32(f, 30, kBmpRle8);
-  refused(f, "compressed true colour");
-  f = good;
-  f[1] = 'N';
-  refused(f, "not BM");
+  const std::pair<const char*, std::vector<uint8_t>> cases[] = {
+      {"last row one byte short", {good.begin(), good.end() - 1}},
+      {"shorter than the headers", {good.begin(), good.begin() + 40}},
+      {"pixel offset past the end", patched(10, 0x7FFFFFF0)},
+      {"pixel offset inside the headers", patched(10, 20)},
+      {"width 0", patched(18, 0)},
+      {"top-down height", patched(22, static_cast<uint32_t>(-4))},
+      {"wider than a sprite can be", patched(18, 40000)},
+      {"rows past the end", patched(22, 30000)},
+      {"old 12-byte header", patched(14, 12)},
+      {"info header larger than the file", patched(14, 0x10000)},
+      {"2 bits per pixel", patched(28, 2, 2)},
+      {"compressed true colour", patched(30, kBmpRle8)},
+      {"not BM", patched(1, 'N', 1)},
+  };
+  BmpInfo info{};
+  for (const auto& [what, file] : cases) EXPECT_FALSE(ReadBmpInfo(file.data(), file.size(), &info)) << what;
   EXPECT_FALSE(ReadBmpInfo(good.data(), 1, &info));
 }
 
