@@ -24,9 +24,9 @@ bool ConvertSpriteRow(const uint8_t* source, int32_t sourceBits, int32_t width, 
                       bool keepAlpha, uint8_t* destination);
 
 constexpr int32_t kSpriteSizeLimit = 32767;  // sprite records keep sizes in 16 bits
-// The most pixels a sprite holds: 4096 by 4096, 64 MiB at 32 bits, more than the display memory of
-// the screens this library drives. Checked before any row buffer is sized, so that a few bytes of
-// header cannot make a load commit gigabytes for an image that never becomes a sprite.
+// The most pixels a sprite holds: 4096 by 4096, 64 MiB at 32 bits. Checked before any row buffer
+// is sized, so that a few bytes of header cannot make a load commit gigabytes for an image that
+// never becomes a sprite.
 constexpr int64_t kSpritePixelLimit = int64_t{1} << 24;
 
 // Whether an image of width by height pixels can become a sprite: each size from 1 to
