@@ -11,7 +11,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   libz-mingw-w64-dev wine64 xvfb xdotool imagemagick googletest
-  cmake make dpkg-dev xauth x11-utils
+  cmake make dpkg-dev xauth x11-utils time
   clang libclang-rt-dev libpng-dev zlib1g-dev
 )
 
