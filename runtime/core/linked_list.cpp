@@ -15,6 +15,13 @@ void CreateLinkedList(LinkedList* list, int32_t dataSize, const intptr_t* string
   info->typeCode = typeCode;
 }
 
+namespace {
+void FreeElement(ListInfo* info, ListElement* e) {
+  if (info->stringFields) FreeElementStrings(ElementData(e), info->stringFields);
+  RuntimeFree(e);
+}
+}  // namespace
+
 ListElement* InsertElement(LinkedList* list) {
   ListInfo* info = list->info;
   if (!info) return nullptr;
@@ -79,8 +86,23 @@ void RemoveCurrent(LinkedList* list) {
     e->next->prev = e->prev;
     list->current = e->prev;
   }
-  if (info->stringFields) FreeElementStrings(ElementData(e), info->stringFields);
-  RuntimeFree(e);
+  FreeElement(info, e);
+}
+
+void RemoveElement(LinkedList* list, ListElement* element) {
+  ListInfo* info = list->info;
+  if (!info || !element) return;
+  info->count -= 1;
+  if (element->prev)
+    element->prev->next = element->next;
+  else
+    info->first = element->next;
+  if (element->next)
+    element->next->prev = element->prev;
+  else
+    info->last = element->prev;
+  RewindList(list);
+  FreeElement(info, element);
 }
 
 void EmptyLinkedList(LinkedList* list) {
