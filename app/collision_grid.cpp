@@ -8,41 +8,59 @@
 namespace {
 
 constexpr int32_t kFirstIndexBits = 4;
-constexpr int32_t kMostIndexBits = 26;  // the bucket array stays far below AllocBlock's limit
+constexpr int32_t kMostIndexBits = 26;  // the slot array stays below AllocBlock's limit
 
 ObjectList* CellRefs(const ListNode* entry) { return (ObjectList*)entry->extra; }
 
-// The entity index: Fibonacci hashing of the entity's address picks a bucket.
-size_t Bucket(int32_t bits, const void* entity) {
+// The entity index: Fibonacci hashing of the entity's address picks the first slot to probe.
+size_t HomeSlot(int32_t bits, const void* entity) {
   return (size_t)(((uint64_t)(uintptr_t)entity * 0x9E3779B97F4A7C15ull) >> (64 - bits));
 }
 
-// Doubles the buckets once the chains would grow past one entry on average. Without memory the
-// index keeps its buckets: lookups stay right, only the chains grow longer.
-void GrowIndex(CollisionGrid* grid) {
-  int32_t bits = grid->indexBits + 1;
-  if (bits > kMostIndexBits) return;
-  auto* buckets = (ListNode**)AllocBlock((int32_t)(sizeof(ListNode*) << bits));
-  if (!buckets) return;
-  for (size_t b = 0; b < ((size_t)1 << grid->indexBits); ++b) {
-    for (ListNode* entry = grid->index[b]; entry;) {
-      ListNode* next = entry->link;
-      ListNode** head = &buckets[Bucket(bits, entry->item)];
-      entry->link = *head;
-      *head = entry;
-      entry = next;
-    }
+// The entity's slot, or the free slot where it would go.
+GridIndexSlot* Probe(GridIndexSlot* slots, int32_t bits, const Entity* entity) {
+  size_t mask = ((size_t)1 << bits) - 1;
+  for (size_t k = HomeSlot(bits, entity);; k = (k + 1) & mask) {
+    if (slots[k].entity == entity || !slots[k].entity) return &slots[k];
   }
-  FreeBlock(grid->index);
-  grid->index = buckets;
-  grid->indexBits = bits;
 }
 
-void IndexEntry(CollisionGrid* grid, ListNode* entry) {
-  ListNode** head = &grid->index[Bucket(grid->indexBits, entry->item)];
-  entry->link = *head;
-  *head = entry;
-  if (++grid->indexed > (1 << grid->indexBits)) GrowIndex(grid);
+GridIndexSlot* FindSlot(const CollisionGrid* grid, const Entity* entity) {
+  if (!grid || !entity) return nullptr;
+  GridIndexSlot* slot = Probe(grid->index, grid->indexBits, entity);
+  return slot->entity ? slot : nullptr;
+}
+
+// Room in the index for one more entity. The index doubles once it would be half full; without
+// memory for that it takes entities on until it is three quarters full (lookups stay right, only
+// the probes grow longer), and then refuses.
+int32_t ReserveIndex(CollisionGrid* grid) {
+  int64_t slots = (int64_t)1 << grid->indexBits;
+  if (2 * ((int64_t)grid->indexed + 1) <= slots) return 1;
+  int32_t bits = grid->indexBits + 1;
+  auto* grown = bits <= kMostIndexBits ? (GridIndexSlot*)AllocBlock((int32_t)(sizeof(GridIndexSlot) << bits)) : nullptr;
+  if (!grown) return 4 * ((int64_t)grid->indexed + 1) <= 3 * slots ? 1 : 0;
+  for (int64_t k = 0; k < slots; ++k) {
+    if (grid->index[k].entity) *Probe(grown, bits, grid->index[k].entity) = grid->index[k];
+  }
+  FreeBlock(grid->index);
+  grid->index = grown;
+  grid->indexBits = bits;
+  return 1;
+}
+
+// Room in the order array for one more entry; 0 when memory ran out.
+int32_t ReserveOrder(CollisionGrid* grid) {
+  if (grid->entities->count < grid->orderCapacity) return 1;
+  int64_t capacity = grid->orderCapacity ? 2 * (int64_t)grid->orderCapacity : 16;
+  if (capacity * (int64_t)sizeof(Entity*) > INT32_MAX) return 0;
+  auto* order = (Entity**)AllocBlock((int32_t)(capacity * (int64_t)sizeof(Entity*)));
+  if (!order) return 0;
+  for (intptr_t k = 0; k < grid->entities->count; ++k) order[k] = grid->order[k];
+  FreeBlock(grid->order);
+  grid->order = order;
+  grid->orderCapacity = (int32_t)capacity;
+  return 1;
 }
 
 uintptr_t MarkOf(const ObjectList* refs) { return (uintptr_t)refs->item; }
@@ -240,7 +258,7 @@ CollisionGrid* CreateGrid(int32_t columns, int32_t rows, int32_t cellWidth, int3
   grid->cellWidth = cellWidth;
   grid->cellHeight = cellHeight;
   grid->entities = AllocObject(kFullNodeSize);
-  grid->index = (ListNode**)AllocBlock((int32_t)(sizeof(ListNode*) << kFirstIndexBits));
+  grid->index = (GridIndexSlot*)AllocBlock((int32_t)(sizeof(GridIndexSlot) << kFirstIndexBits));
   grid->indexBits = kFirstIndexBits;
   if (!grid->entities || !grid->index || !InitGridCells(grid)) {
     FreeGrid(grid);
@@ -268,28 +286,35 @@ int32_t InitGridCells(CollisionGrid* grid) {
 }
 
 int32_t AddEntityToGrid(CollisionGrid* grid, Entity* entity) {
-  if (!grid || !entity) return 0;
+  if (!grid || !entity || !ReserveOrder(grid)) return 0;
+  // An entity added again keeps its first entry in the index; a new one needs room there.
+  bool known = FindSlot(grid, entity) != nullptr;
+  if (!known && !ReserveIndex(grid)) return 0;
   ListNode* entry = ObjListAppend(grid->entities);
   if (!entry) return 0;
   entry->item = entity;
+  grid->order[grid->entities->count - 1] = entity;
   entry->extra = AllocObject(kShortNodeSize);
   if (!entry->extra) {
     ObjListRemove(grid->entities, entry);
     return 0;
   }
-  if (!FindGridEntry(grid, entity)) IndexEntry(grid, entry);
+  if (!known) {
+    *Probe(grid->index, grid->indexBits, entity) = {entity, entry, CellRefs(entry)};
+    ++grid->indexed;
+  }
   return PlaceEntity(grid, entity);
 }
 
 int32_t PlaceEntity(CollisionGrid* grid, Entity* entity) {
-  ListNode* entry = FindGridEntry(grid, entity);
-  if (!entry) return 0;
+  GridIndexSlot* slot = FindSlot(grid, entity);
+  if (!slot) return 0;
   EntityBounds b;
   GetEntityBounds(entity, &b);
-  if (StayInCells(grid, b, CellRefs(entry))) return 1;
+  if (StayInCells(grid, b, slot->refs)) return 1;
   // Out of every old cell first, then into the new ones, the old nodes re-used where they fit: the
   // lists end up as if every old node were freed and new ones appended.
-  Placement p{CellRefs(entry), nullptr, nullptr};
+  Placement p{slot->refs, nullptr, nullptr};
   p.spare = LeaveCells(p.refs);
   p.nextRef = ObjListFirst(p.refs);
   int32_t placed = EnterCells(grid, b, &p, entity);
@@ -308,8 +333,8 @@ int32_t PlaceEntity(CollisionGrid* grid, Entity* entity) {
 int32_t UpdateMovedEntities(CollisionGrid* grid) {
   if (!grid) return 0;
   int32_t placed = 1;
-  for (ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next) {
-    auto* entity = (Entity*)entry->item;
+  for (intptr_t k = 0; k < grid->entities->count; ++k) {
+    Entity* entity = grid->order[k];
     if (entity->moved && !PlaceEntity(grid, entity)) placed = 0;
   }
   return placed;
@@ -319,10 +344,10 @@ ObjectList* QueryCandidates(CollisionGrid* grid, const Entity* entity) {
   if (!grid) return nullptr;
   ObjectList* result = AllocObject(kFullNodeSize);
   if (!result) return nullptr;
-  ListNode* entry = FindGridEntry(grid, entity);
-  if (!entry) return result;
-  CandidateSet met(grid, CellRefs(entry));
-  for (ListNode* ref = ObjListFirst(CellRefs(entry)); ref; ref = ref->next) {
+  GridIndexSlot* slot = FindSlot(grid, entity);
+  if (!slot) return result;
+  CandidateSet met(grid, slot->refs);
+  for (ListNode* ref = ObjListFirst(slot->refs); ref; ref = ref->next) {
     for (ListNode* occupant = ObjListFirst(((GridCell*)ref->item)->occupants); occupant; occupant = occupant->next) {
       if (!met.Insert(occupant)) continue;
       ListNode* candidate = ObjListAppend(result);
@@ -356,6 +381,7 @@ void FreeGrid(CollisionGrid* grid) {
   for (ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next) ObjListFree(CellRefs(entry));
   ObjListFree(grid->entities);
   FreeBlock(grid->index);
+  FreeBlock(grid->order);
   FreeString(grid->name);
   FreeBlock(grid);
 }
@@ -366,25 +392,27 @@ GridCell* GridCellAt(const CollisionGrid* grid, int32_t column, int32_t row) {
 }
 
 ListNode* FindGridEntry(const CollisionGrid* grid, const Entity* entity) {
-  if (!grid || !entity) return nullptr;
-  for (ListNode* entry = grid->index[Bucket(grid->indexBits, entity)]; entry; entry = entry->link) {
-    if (entry->item == entity) return entry;
-  }
-  return nullptr;
+  GridIndexSlot* slot = FindSlot(grid, entity);
+  return slot ? slot->entry : nullptr;
 }
 
 namespace {
 
-// Every chained entry sits in its own bucket, and the chains hold as many entries as the index counts.
+// Every entity in the index is found by its own probe, names an entry of that entity and the
+// entry's references, and the index counts them and is at most three quarters full.
 int32_t IndexValidate(const CollisionGrid* grid) {
   if (!grid->index || grid->indexBits < kFirstIndexBits || grid->indexBits > kMostIndexBits) return 0;
-  int64_t chained = 0;
-  for (size_t b = 0; b < ((size_t)1 << grid->indexBits); ++b) {
-    for (const ListNode* entry = grid->index[b]; entry; entry = entry->link) {
-      if (!entry->item || Bucket(grid->indexBits, entry->item) != b || ++chained > grid->indexed) return 0;
-    }
+  int64_t slots = (int64_t)1 << grid->indexBits, used = 0;
+  if (4 * (int64_t)grid->indexed > 3 * slots) return 0;
+  for (int64_t k = 0; k < slots; ++k) {
+    const GridIndexSlot& slot = grid->index[k];
+    if (!slot.entity) continue;
+    ++used;
+    if (FindSlot(grid, slot.entity) != &slot || !slot.entry || slot.entry->item != slot.entity ||
+        slot.refs != CellRefs(slot.entry))
+      return 0;
   }
-  return chained == grid->indexed ? 1 : 0;
+  return used == grid->indexed ? 1 : 0;
 }
 
 // The entity's cell references: each names a distinct cell of this grid, and the one occupant node
@@ -411,9 +439,11 @@ int32_t CellRefsValidate(const CollisionGrid* grid, const Entity* entity, const 
 int32_t GridValidate(const CollisionGrid* grid) {
   if (!grid || !ObjListValidate(grid->entities) || grid->entities->size != kFullNodeSize) return 0;
   if (!IndexValidate(grid)) return 0;
-  int64_t placements = 0, distinct = 0;
+  if (grid->entities->count > grid->orderCapacity || (grid->orderCapacity && !grid->order)) return 0;
+  int64_t placements = 0, distinct = 0, position = 0;
   for (ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next) {
     auto* entity = (const Entity*)entry->item;
+    if (grid->order[position++] != entity || entry->link) return 0;
     ObjectList* refs = CellRefs(entry);
     if (!entity || !ObjListValidate(refs) || refs->size != kShortNodeSize) return 0;
     if (MarkOf(refs) > grid->queryMark) return 0;

@@ -22,11 +22,18 @@ struct GridCell {
 //
 // So that placing, re-placing and querying cost what they touch and never what the grid holds,
 // the grid keeps bookkeeping in words the list layout leaves unused (see object_list.h):
-// - an entry's link chains the entity index, which finds an entity's first entry by hashing;
 // - a cell reference's link is the entity's Occupant node in that cell, so leaving a cell is no search;
 // - an Occupant's extra is the occupying entity's cell-reference list;
 // - a cell-reference list's header item is the mark of the latest query that met its entity, so a
 //   query tells a candidate it has already listed without walking its result.
+// A slot of the entity index, which finds an entity's first entry (and its cell references)
+// by hashing the entity's address.
+struct GridIndexSlot {
+  const Entity* entity;  // null: a free slot
+  ListNode* entry;
+  ObjectList* refs;  // the entry's cell-reference list
+};
+
 struct CollisionGrid {
   char* name;  // the grid's own copy
   ObjectNumber number;
@@ -37,10 +44,14 @@ struct CollisionGrid {
   ObjectList* entities;
   GridCell* cells;  // row after row: cell (i, j) is cells[j * columns + i]
   // Bookkeeping, after the record's own fields:
-  ListNode** index;     // 1 << indexBits buckets of first entries, chained through their link words
+  GridIndexSlot* index;  // 1 << indexBits slots, open addressing with linear probing
   int32_t indexBits;
-  int32_t indexed;      // entities in the index: the distinct entities of the grid
+  int32_t indexed;  // entities in the index: the distinct entities of the grid
   uintptr_t queryMark;  // the latest query's mark
+  // The entity list's items in its order: UpdateMovedEntities reads the moved flags through this
+  // array rather than through the list's scattered nodes.
+  Entity** order;
+  int32_t orderCapacity;
 };
 
 constexpr uint32_t kCellOccupiedColour = 0x0000FF;

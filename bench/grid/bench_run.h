@@ -1,4 +1,4 @@
-// Times a broad phase over a scene, frame by frame: the frame's moves applied, then every asked box
+// Times broad phases over a scene, frame by frame: the frame's moves applied, then every asked box
 // asks for its candidates. Also holds the two structures both grid benchmarks time, the hurz grid
 // and the brute-force test, and checks on sampled frames that a structure's candidates include
 // every overlapping pair (a broad phase may report more, never fewer). Platform-free.
@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,16 +62,17 @@ class HurzGrid : public BroadPhase {
   }
   const char* Name() const override { return "hurz grid"; }
   void Build(const World& world, const std::vector<Box>& boxes) override {
-    grid_ = CreateGrid(world.columns, world.rows, kCellSize, kCellSize, "bench", AnyID);
+    // The scene's entities first, then their registration, as a program loads a scene.
     for (size_t n = 0; n < boxes.size(); ++n) {
       Entity* e = CreateEntity("bench", (ObjectNumber)n);
       e->x = (float)boxes[n].left;
       e->y = (float)boxes[n].top;
       e->width = boxes[n].width;
       e->height = boxes[n].height;
-      AddEntityToGrid(grid_, e);
       entities_.push_back(e);
     }
+    grid_ = CreateGrid(world.columns, world.rows, kCellSize, kCellSize, "bench", AnyID);
+    for (Entity* e : entities_) AddEntityToGrid(grid_, e);
   }
   void Move(int32_t box, int32_t left, int32_t top) override {
     Entity* e = entities_[box];
@@ -140,50 +142,86 @@ inline void CheckFrame(BroadPhase& s, const std::vector<Box>& boxes, const std::
   }
 }
 
-inline RunResult Run(BroadPhase& s, const Scenario& sc, uint64_t seed, const RunOptions& o) {
-  RunResult r;
-  r.framesPlanned = sc.frames;
-  SceneSource source(sc, seed);
-  std::vector<Box> boxes = source.Start();
-  size_t before = o.heapBytes ? o.heapBytes() : 0;
-  s.Build(sc.world, boxes);
-  if (o.heapBytes) r.bytesPerBox = (double)(o.heapBytes() - before) / sc.boxes;
+// One structure's run through a scene: its own copy of the moves, and of the boxes for the check.
+class Lane {
+ public:
+  Lane(BroadPhase* s, const Scenario& sc, uint64_t seed, const RunOptions& o)
+      : s_(s), sc_(sc), o_(o), source_(sc, seed), boxes_(source_.Start()) {
+    r_.framesPlanned = sc.frames;
+    size_t before = o.heapBytes ? o.heapBytes() : 0;
+    s->Build(sc.world, boxes_);
+    if (o.heapBytes) r_.bytesPerBox = (double)(o.heapBytes() - before) / sc.boxes;
+  }
 
-  std::vector<Move> moves;
-  std::vector<int32_t> asked, out;
-  double found = 0, spent = 0;
-  // Checked frames: the first few, then about twenty spread over the run.
-  const int checkEvery = std::max(1, sc.frames / 20);
-  for (int frame = 0; frame < sc.frames; ++frame) {
-    if (o.budgetSeconds > 0 && frame > 0 && spent > o.budgetSeconds * 1e3) break;
-    source.NextFrame(&moves);
-    asked.clear();
-    if (sc.asked == Asked::kFirst) {
-      asked.push_back(0);
+  bool Done() const {
+    int frame = (int)r_.frameMs.size();
+    return frame >= sc_.frames || (o_.budgetSeconds > 0 && frame > 0 && spent_ > o_.budgetSeconds * 1e3);
+  }
+
+  void Frame() {
+    int frame = (int)r_.frameMs.size();
+    source_.NextFrame(&moves_);
+    asked_.clear();
+    if (sc_.asked == Asked::kFirst) {
+      asked_.push_back(0);
     } else {
-      for (const Move& m : moves) asked.push_back(m.box);
+      for (const Move& m : moves_) asked_.push_back(m.box);
     }
     size_t reported = 0;
     double t0 = NowMs();
-    for (const Move& m : moves) s.Move(m.box, m.left, m.top);
-    s.EndMoves();
-    for (int32_t box : asked) {
-      out.clear();
-      s.Query(box, &out);
-      reported += out.size();
+    for (const Move& m : moves_) s_->Move(m.box, m.left, m.top);
+    s_->EndMoves();
+    for (int32_t box : asked_) {
+      out_.clear();
+      s_->Query(box, &out_);
+      reported += out_.size();
     }
     double ms = NowMs() - t0;
-    spent += ms;
-    r.frameMs.push_back(ms);
-    found += (double)reported;
-    for (const Move& m : moves) {
-      boxes[m.box].left = m.left;
-      boxes[m.box].top = m.top;
+    spent_ += ms;
+    r_.frameMs.push_back(ms);
+    found_ += (double)reported;
+    r_.candidates = found_ / (double)r_.frameMs.size();
+    for (const Move& m : moves_) {
+      boxes_[m.box].left = m.left;
+      boxes_[m.box].top = m.top;
     }
-    if (o.check && (frame < 3 || frame % checkEvery == 0)) CheckFrame(s, boxes, asked, &r);
+    // Checked frames: the first few, then about twenty spread over the run.
+    if (o_.check && (frame < 3 || frame % std::max(1, sc_.frames / 20) == 0)) CheckFrame(*s_, boxes_, asked_, &r_);
   }
-  r.candidates = r.frameMs.empty() ? 0 : found / (double)r.frameMs.size();
-  return r;
+
+  const RunResult& Result() const { return r_; }
+
+ private:
+  BroadPhase* s_;
+  Scenario sc_;
+  RunOptions o_;
+  SceneSource source_;
+  std::vector<Box> boxes_;
+  std::vector<Move> moves_;
+  std::vector<int32_t> asked_, out_;
+  RunResult r_;
+  double spent_ = 0, found_ = 0;
+};
+
+// Every structure plays the scene in turns of a few frames, so that a change in the machine's load
+// falls on all of them alike.
+inline std::vector<RunResult> RunSideBySide(const std::vector<BroadPhase*>& structures,
+                                            const std::vector<RunOptions>& options, const Scenario& sc,
+                                            uint64_t seed) {
+  std::vector<std::unique_ptr<Lane>> lanes;
+  for (size_t k = 0; k < structures.size(); ++k)
+    lanes.push_back(std::make_unique<Lane>(structures[k], sc, seed, options[k]));
+  const int turn = std::max(5, sc.frames / 20);
+  for (bool more = true; more;) {
+    more = false;
+    for (auto& lane : lanes) {
+      for (int f = 0; f < turn && !lane->Done(); ++f) lane->Frame();
+      more = more || !lane->Done();
+    }
+  }
+  std::vector<RunResult> results;
+  for (auto& lane : lanes) results.push_back(lane->Result());
+  return results;
 }
 
 inline void PrintHeader() {

@@ -147,26 +147,34 @@ constexpr uint64_t kSeed = 20261208;
 
 // Times every structure on the scene; returns 0 when one missed an overlapping pair.
 int TimeScene(const Scenario& sc) {
-  double grid = 0, brute = 0, fastestPeer = 1e300;
-  const char* fastest = "";
-  int faults = 0;
+  std::vector<std::unique_ptr<BroadPhase>> owned;
+  std::vector<BroadPhase*> structures;
+  std::vector<RunOptions> options;
   for (int which = 0; which < gStructures; ++which) {
-    std::unique_ptr<BroadPhase> s = Make(which);
+    owned.push_back(Make(which));
+    structures.push_back(owned.back().get());
     RunOptions o;
     o.heapBytes = HeapBytes;
     if (which == 1) {
       o.budgetSeconds = 5;  // brute force at 100,000 boxes takes seconds a frame: a sample
       o.check = false;      // it is the check
     }
-    RunResult r = Run(*s, sc, kSeed, o);
-    PrintRow(sc, s->Name(), r);
+    options.push_back(o);
+  }
+  std::vector<RunResult> results = RunSideBySide(structures, options, sc, kSeed);
+  double grid = 0, brute = 0, fastestPeer = 1e300;
+  const char* fastest = "";
+  int faults = 0;
+  for (size_t which = 0; which < results.size(); ++which) {
+    const RunResult& r = results[which];
+    PrintRow(sc, structures[which]->Name(), r);
     faults += r.missedPairs;
     double median = r.Quantile(0.5);
     if (which == 0) grid = median;
     if (which == 1) brute = median;
     if (which >= 2 && median < fastestPeer) {
       fastestPeer = median;
-      fastest = s->Name();
+      fastest = structures[which]->Name();
     }
   }
   if (gStructures < kAllStructures) return faults == 0;
