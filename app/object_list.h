@@ -32,8 +32,10 @@ constexpr int32_t kShortNodeSize = (int32_t)offsetof(ListNode, extra);
 
 // A zeroed block of the given size with its size field set, recorded in the allocation registry.
 // Null when the size cannot hold a short node or memory ran out (then nothing is recorded).
+// Blocks of the two node sizes that were freed before are re-used first.
 ListNode* AllocObject(int32_t size);
-// Drops the block from the registry, clears it and frees it. Null is ignored.
+// Drops the block from the registry, clears it and frees it (or keeps it for re-use). Null is
+// ignored.
 void FreeObject(ListNode* block);
 // Records the block in the registry unless it is recorded already; 0 when memory ran out.
 int32_t RegisterAllocation(ListNode* block);

@@ -162,10 +162,10 @@ class Lane {
     int frame = (int)r_.frameMs.size();
     source_.NextFrame(&moves_);
     asked_.clear();
-    if (sc_.asked == Asked::kFirst) {
-      asked_.push_back(0);
-    } else {
+    if (sc_.asked == Asked::kMoved) {
       for (const Move& m : moves_) asked_.push_back(m.box);
+    } else {
+      for (int32_t n = 0; n < (sc_.asked == Asked::kAll ? sc_.boxes : 1); ++n) asked_.push_back(n);
     }
     size_t reported = 0;
     double t0 = NowMs();

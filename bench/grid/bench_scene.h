@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/program.h"
+
 namespace bench {
 
 struct Box {
@@ -19,26 +21,25 @@ inline bool Overlap(const Box& a, const Box& b) {
          b.top < a.top + a.height;
 }
 
-constexpr int32_t kCellSize = 32;
 constexpr int32_t kSmallestBox = 20, kLargestBox = 49;
 constexpr int32_t kLongestStep = 8;
 
 // Where boxes may lie, and the grid over it.
 struct World {
   int32_t width, height;  // boxes lie wholly inside
-  int32_t columns, rows;  // of kCellSize cells
+  int32_t columns, rows;  // of the demo's cells (kCellSize)
 };
 
-// The demo's own grid: 25 by 18 cells, boxes scattered over 800 by 600.
-inline World DemoWorld() { return {800, 600, 25, 18}; }
+// The demo's own grid (25 by 18 cells), boxes scattered over its screen (800 by 600).
+inline World DemoWorld() { return {kScreenWidth, kScreenHeight, kGridColumns, kGridRows}; }
 
-// The demo's density at any size: 46 boxes fill 800 by 600, so the world's sides grow with the
-// square root of the number of boxes and the grid is grown to cover it.
+// The demo's density at any size: its 46 boxes fill its screen, so the world's sides grow with
+// the square root of the number of boxes and the grid is grown to cover it.
 inline World ProportionalWorld(int boxes) {
-  double scale = std::sqrt(boxes / 46.0);
+  double scale = std::sqrt(boxes / (double)(1 + kBirdCount));
   World w;
-  w.width = std::max<int32_t>(kLargestBox + 1, (int32_t)std::lround(800 * scale));
-  w.height = std::max<int32_t>(kLargestBox + 1, (int32_t)std::lround(600 * scale));
+  w.width = std::max<int32_t>(kLargestBox + 1, (int32_t)std::lround(kScreenWidth * scale));
+  w.height = std::max<int32_t>(kLargestBox + 1, (int32_t)std::lround(kScreenHeight * scale));
   w.columns = (w.width + kCellSize - 1) / kCellSize;
   w.rows = (w.height + kCellSize - 1) / kCellSize;
   return w;
@@ -67,6 +68,7 @@ enum class Motion {
 enum class Asked {
   kMoved,  // every moved box asks for its candidates
   kFirst,  // only the first box asks
+  kAll,    // every box asks
 };
 
 struct Scenario {

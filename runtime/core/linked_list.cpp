@@ -23,10 +23,15 @@ void FreeElement(ListInfo* info, ListElement* e) {
 }  // namespace
 
 ListElement* InsertElement(LinkedList* list) {
+  if (!list->info) return nullptr;
+  auto* e = (ListElement*)RuntimeAlloc((size_t)list->info->elementSize);
+  if (e) LinkElement(list, e);
+  return e;
+}
+
+void LinkElement(LinkedList* list, ListElement* e) {
   ListInfo* info = list->info;
-  if (!info) return nullptr;
-  auto* e = (ListElement*)RuntimeAlloc((size_t)info->elementSize);
-  if (!e) return nullptr;
+  if (!info || !e) return;
   info->count += 1;
   info->index += 1;
   if (ListElement* cur = list->current) {
@@ -42,7 +47,6 @@ ListElement* InsertElement(LinkedList* list) {
   list->current = e;
   if (!e->prev) info->first = e;
   if (!e->next) info->last = e;
-  return e;
 }
 
 void RewindList(LinkedList* list) {
@@ -90,6 +94,12 @@ void RemoveCurrent(LinkedList* list) {
 }
 
 void RemoveElement(LinkedList* list, ListElement* element) {
+  if (!list->info || !element) return;
+  UnlinkElement(list, element);
+  FreeElement(list->info, element);
+}
+
+void UnlinkElement(LinkedList* list, ListElement* element) {
   ListInfo* info = list->info;
   if (!info || !element) return;
   info->count -= 1;
@@ -101,8 +111,8 @@ void RemoveElement(LinkedList* list, ListElement* element) {
     element->next->prev = element->prev;
   else
     info->last = element->prev;
+  element->next = element->prev = nullptr;
   RewindList(list);
-  FreeElement(info, element);
 }
 
 void EmptyLinkedList(LinkedList* list) {

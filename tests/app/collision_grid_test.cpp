@@ -384,11 +384,25 @@ TEST(CollisionGridModel, AgreesWithThePlainAlgorithmsThroughRandomSequences) {
 // the live list blocks, and the next call with memory succeeds.
 class CollisionGridWithoutMemory : public ::testing::Test {
  protected:
-  void SetUp() override { EnsureAppStarted(); }
-  void TearDown() override { gCore.blockHeap = heap_; }
-  void RunOut() { gCore.blockHeap = nullptr; }
-  void Recover() { gCore.blockHeap = heap_; }
-  HeapHandle heap_ = gCore.blockHeap;
+  void SetUp() override {
+    EnsureAppStarted();
+    heap_ = gCore.blockHeap;
+  }
+  void TearDown() override { Recover(); }
+  // The heap refuses, and no freed block is kept for re-use but those the test frees from here on.
+  void RunOut() {
+    for (int32_t size : {kShortNodeSize, kFullNodeSize}) {
+      while (gProgram.spare[size == kFullNodeSize].first) held_.push_back(AllocObject(size));
+    }
+    gCore.blockHeap = nullptr;
+  }
+  void Recover() {
+    gCore.blockHeap = heap_;
+    for (ListNode* block : held_) FreeObject(block);
+    held_.clear();
+  }
+  HeapHandle heap_ = nullptr;
+  std::vector<ListNode*> held_;
 };
 
 TEST_F(CollisionGridWithoutMemory, PlacementIntoMoreCellsLeavesTheEntityInNone) {
@@ -409,12 +423,30 @@ TEST_F(CollisionGridWithoutMemory, PlacementIntoMoreCellsLeavesTheEntityInNone) 
   EXPECT_EQ(twin.Check(), "");
 }
 
+TEST_F(CollisionGridWithoutMemory, AHalfMadeEntryOrCandidateListIsUndone) {
+  grid_model::GridTwin twin(25, 18, 32, 32);
+  Entity* a = twin.Make(0, 0, 20, 20);
+  Entity* b = twin.Make(10, 10, 20, 20);
+  Entity* late = twin.Make(5, 5, 5, 5);
+  twin.Add(a);
+  twin.Add(b);
+  ListNode* one = AllocObject(kFullNodeSize);
+  RunOut();
+  intptr_t blocks = gProgram.registry.info->count;
+  FreeObject(one);  // one full block to re-use: an entry or a list header, but not more
+  EXPECT_EQ(QueryCandidates(twin.Grid(), a), nullptr) << "the header was made, its candidate not";
+  EXPECT_EQ(AddEntityToGrid(twin.Grid(), late), 0) << "the entry was made, its references not";
+  EXPECT_EQ(gProgram.registry.info->count, blocks - 1);
+  Recover();
+  EXPECT_EQ(twin.Check(), "");
+}
+
 TEST_F(CollisionGridWithoutMemory, AddAndQueryChangeNothing) {
   grid_model::GridTwin twin(25, 18, 32, 32);
   for (int n = 0; n < 16; ++n) twin.Add(twin.Make(20.0f * n, 0, 20, 20));
   Entity* late = twin.Make(0, 0, 20, 20);
-  intptr_t blocks = gProgram.registry.info->count;
   RunOut();
+  intptr_t blocks = gProgram.registry.info->count;
   EXPECT_EQ(AddEntityToGrid(twin.Grid(), late), 0) << "the entity list's order array is full";
   EXPECT_EQ(AddEntityToGrid(twin.Grid(), twin.EntitiesMade()[0]), 0) << "an entity added again";
   EXPECT_EQ(QueryCandidates(twin.Grid(), twin.EntitiesMade()[0]), nullptr);

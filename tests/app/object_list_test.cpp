@@ -129,6 +129,26 @@ TEST_F(ObjectListTest, TheRegistryHoldsEveryLiveBlockOnce) {
   EXPECT_EQ(RegistryEntries(list), 1);
 }
 
+TEST_F(ObjectListTest, FreedNodeBlocksAreReusedOutsideTheRegistry) {
+  ListNode* short1 = AllocObject(kShortNodeSize);
+  ListNode* full = AllocObject(kFullNodeSize);
+  short1->item = list;
+  intptr_t before = gProgram.registry.info->count;
+  FreeObject(short1);
+  EXPECT_EQ(gProgram.registry.info->count, before - 1);
+  EXPECT_EQ(RegistryEntries(short1), 0);
+  ListNode* again = AllocObject(kShortNodeSize);
+  EXPECT_EQ(again, short1) << "the latest freed block of the size comes back";
+  EXPECT_EQ(again->item, nullptr);
+  EXPECT_EQ(again->size, kShortNodeSize);
+  EXPECT_EQ(RegistryEntries(again), 1);
+  ListNode* other = AllocObject(kFullNodeSize + 8);
+  EXPECT_NE(other, again) << "another size is not served from the kept blocks";
+  FreeObject(other);
+  FreeObject(again);
+  FreeObject(full);
+}
+
 TEST_F(ObjectListTest, TheTailIsKeptThroughRemovalMovingAndClearing) {
   ListNode* a = Append(1);
   ListNode* b = Append(2);
