@@ -49,12 +49,13 @@ test: build native-test
 fuzz: native
 	@scripts/fuzz.sh $(NATIVE) $(FUZZ_SECONDS)
 
-# The peer benchmark is optimised and free of sanitizers, a project of its own (build-native/bench).
+# The peer benchmark is built optimised and free of sanitizers, on its own (build-native/bench).
 bench: build64
-	@cmake -S build-native/bench -B $(BUILD)/native-bench -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-	@cmake --build $(BUILD)/native-bench -j$(JOBS) -- --no-print-directory
+	@cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DHURZ_PNGSUITE=$(CACHE)/src/libpng/contrib/pngsuite >/dev/null
+	@cmake --build $(NATIVE) --target peer_bench_optimised -j$(JOBS) -- --no-print-directory
 	@mkdir -p $(BUILD)/bench
-	@bash -o pipefail -c '$(BUILD)/native-bench/peer_bench | tee $(BUILD)/bench/peer_bench.txt'
+	@bash -o pipefail -c '$(NATIVE)/bench/peer_bench_optimised | tee $(BUILD)/bench/peer_bench.txt'
 	@bash -o pipefail -c 'scripts/harness.sh $(BUILD)/x86_64 $(BUILD)/x86_64/wine-run $(BUILD)/bin/bench_grid.exe \
 	  | tee $(BUILD)/bench/bench_grid.txt'
 	@bash -o pipefail -c 'scripts/harness.sh $(BUILD)/x86_64 $(BUILD)/x86_64/wine-run $(BUILD)/bin/frame_bench.exe \

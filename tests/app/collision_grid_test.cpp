@@ -53,14 +53,7 @@ class CollisionGridTest : public ::testing::Test {
     FreeGrid(grid);
   }
   // An entity whose bounds are exactly the given box.
-  Entity* At(float x, float y, int32_t w, int32_t h) {
-    Entity* e = CreateEntity("e", AnyID);
-    e->x = x;
-    e->y = y;
-    e->width = w;
-    e->height = h;
-    return e;
-  }
+  Entity* At(float x, float y, int32_t w, int32_t h) { return grid_model::MakeBox(x, y, w, h); }
   Entity* Added(float x, float y, int32_t w, int32_t h) {
     Entity* e = At(x, y, w, h);
     AddEntityToGrid(grid, e);

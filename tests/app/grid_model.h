@@ -255,6 +255,17 @@ class GridModel {
   size_t live_ = 0;
 };
 
+// A new entity whose bounds are exactly the given box.
+inline Entity* MakeBox(float x, float y, int32_t width, int32_t height) {
+  Entity* e = CreateEntity("box", AnyID);
+  if (!e) return nullptr;
+  e->x = x;
+  e->y = y;
+  e->width = width;
+  e->height = height;
+  return e;
+}
+
 inline std::vector<const void*> Items(const ObjectList* list) {
   std::vector<const void*> out;
   for (ListNode* n = ObjListFirst(list); n; n = n->next) out.push_back(n->item);
@@ -288,12 +299,8 @@ class GridTwin {
   const std::vector<Entity*>& EntitiesMade() const { return entities_; }
 
   Entity* Make(float x, float y, int32_t width, int32_t height) {
-    Entity* e = CreateEntity("twin", AnyID);
-    e->x = x;
-    e->y = y;
-    e->width = width;
-    e->height = height;
-    entities_.push_back(e);
+    Entity* e = MakeBox(x, y, width, height);
+    if (e) entities_.push_back(e);
     return e;
   }
   void Add(Entity* e) {
