@@ -94,6 +94,20 @@ ListNode* AllocObject(int32_t size) {
   return block;
 }
 
+void ReleaseSpareBlocks() {
+  const int32_t sizes[] = {kShortNodeSize, kFullNodeSize};
+  for (int32_t size : sizes) {
+    SpareBlocks* spare = SpareFor(size);
+    while (ListNode* block = spare->first) {
+      Unpoison(block, (size_t)size);
+      spare->first = block->next;
+      spare->count -= 1;
+      RuntimeFree(block->registered);  // an element out of its list is a RuntimeHeap block like any
+      FreeBlock(block);
+    }
+  }
+}
+
 void FreeObject(ListNode* block) {
   if (!block || KeepSpare(block)) return;
   UnregisterAllocation(block);

@@ -37,6 +37,8 @@ ListNode* AllocObject(int32_t size);
 // Drops the block from the registry, clears it and frees it (or keeps it for re-use). Null is
 // ignored.
 void FreeObject(ListNode* block);
+// Frees the blocks FreeObject kept for re-use, with their registry elements.
+void ReleaseSpareBlocks();
 // Records the block in the registry unless it is recorded already; 0 when memory ran out.
 int32_t RegisterAllocation(ListNode* block);
 // Drops the block's record from the registry; a block that is not recorded changes nothing.

@@ -147,6 +147,11 @@ TEST_F(ObjectListTest, FreedNodeBlocksAreReusedOutsideTheRegistry) {
   FreeObject(other);
   FreeObject(again);
   FreeObject(full);
+  EXPECT_GE(gProgram.spare[0].count, 1);
+  ReleaseSpareBlocks();
+  EXPECT_EQ(gProgram.spare[0].first, nullptr);
+  EXPECT_EQ(gProgram.spare[1].count, 0);
+  EXPECT_EQ(gProgram.registry.info->count, before - 2) << "released blocks were out of the registry already";
 }
 
 TEST_F(ObjectListTest, TheTailIsKeptThroughRemovalMovingAndClearing) {
