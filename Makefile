@@ -1,7 +1,9 @@
 # hurz: `make` builds both targets, `make test` builds them and runs every test,
 # `make run` builds and starts the demo. Each first runs the set-up script.
 # `make native` builds the platform-free code natively with clang under sanitizers (build/native);
-# `make fuzz` runs every fuzzer for FUZZ_SECONDS seconds each.
+# `make fuzz` runs every fuzzer for FUZZ_SECONDS seconds each; `make bench` runs the benchmarks
+# (the grid beside its peers natively, then bench_grid.exe and frame_bench.exe under Wine), their
+# output also kept in build/bench/.
 BUILD      := build
 CACHE      ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/hurz
 JOBS       ?= $(shell nproc)
@@ -10,7 +12,7 @@ NATIVE     := $(BUILD)/native
 FUZZ_SECONDS ?= 60
 export HURZ_CACHE := $(CACHE)
 
-.PHONY: all setup build build64 build32 native native-test test fuzz run clean
+.PHONY: all setup build build64 build32 native native-test test fuzz bench run clean
 
 all: build
 
@@ -46,6 +48,18 @@ test: build native-test
 
 fuzz: native
 	@scripts/fuzz.sh $(NATIVE) $(FUZZ_SECONDS)
+
+# The peer benchmark is built optimised and free of sanitizers, on its own (build-native/bench).
+bench: build64
+	@cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DHURZ_PNGSUITE=$(CACHE)/src/libpng/contrib/pngsuite >/dev/null
+	@cmake --build $(NATIVE) --target peer_bench_optimised -j$(JOBS) -- --no-print-directory
+	@mkdir -p $(BUILD)/bench
+	@bash -o pipefail -c '$(NATIVE)/bench/peer_bench_optimised | tee $(BUILD)/bench/peer_bench.txt'
+	@bash -o pipefail -c 'scripts/harness.sh $(BUILD)/x86_64 $(BUILD)/x86_64/wine-run $(BUILD)/bin/bench_grid.exe \
+	  | tee $(BUILD)/bench/bench_grid.txt'
+	@bash -o pipefail -c 'scripts/harness.sh $(BUILD)/x86_64 $(BUILD)/x86_64/wine-run $(BUILD)/bin/frame_bench.exe \
+	  | tee $(BUILD)/bench/frame_bench.txt'
 
 run: build64
 	@scripts/run-demo.sh $(BUILD)

@@ -13,6 +13,7 @@ PACKAGES=(
   libz-mingw-w64-dev wine64 xvfb xdotool imagemagick googletest
   cmake make dpkg-dev xauth x11-utils time
   clang libclang-rt-dev libpng-dev zlib1g-dev
+  libbox2d-dev libchipmunk-dev
 )
 
 log() { echo "setup: $*" >&2; }
