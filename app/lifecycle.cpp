@@ -7,6 +7,7 @@
 #include "app/demo.h"
 #include "app/program.h"
 #include "runtime/core/heaps.h"
+#include "runtime/core/random.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/text.h"
 #include "runtime/drawing/drawing.h"
@@ -24,6 +25,9 @@ void StartProgram() {
   gProgram.instance = GetModuleHandleA(nullptr);
   gProgram.heap = HeapCreate(0, 4096, 0);
   UseRuntimeHeap(gProgram.heap, gProgram.instance);
+  // Frames are measured and paced on the tick clock, so it counts single milliseconds for the
+  // program's whole life.
+  StartTickClock();
   StartLibraries();
   CreateProgramLists();
   RegisterPngDecoder();
@@ -57,6 +61,7 @@ void ShutdownLibraries() {
 
 void EndProgram() {
   ShutdownLibraries();
+  EndTickClock();
   HeapDestroy(static_cast<HANDLE>(gProgram.heap));
   ExitProcess(0);
 }
