@@ -27,8 +27,8 @@ int32_t FrameCallback(int32_t elapsed, const int32_t* mouse, int32_t button1, in
 // The marker disc's colour while the player is held: the left button's, else the right's, else
 // the space bar's.
 uint32_t MarkerColour(int32_t button1, int32_t button2);
-// Degrees the held player turns in a frame of the given length; a zero-length frame counts as
-// one millisecond so the angle stays finite.
+// Degrees the held player turns in a frame of the given length: 50 / elapsed. A frame read as 0
+// ms (or less) counts as one paced frame of kFrameMs.
 float PlayerTurnStep(int32_t elapsed);
 
 // The grid, the player and the 45 birds, drawing on the random generator in a fixed order.

@@ -1,7 +1,6 @@
 // The demonstration's own flow: the scene it builds and the small rules of its frames.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 #include "app/collision_grid.h"
@@ -70,11 +69,12 @@ TEST(DemoFrame, MarkerColourPrefersTheLeftButtonThenTheRight) {
   EXPECT_EQ(MarkerColour(0, 0), 0x808080u);
 }
 
-TEST(DemoFrame, PlayerTurnsFiftyDegreesPerSecondOfFrameAndStaysFiniteOnAZeroFrame) {
+TEST(DemoFrame, PlayerTurnsFiftyOverElapsedDegreesAndAFrameReadAsNoTimeCountsAsAPacedFrame) {
   EXPECT_FLOAT_EQ(PlayerTurnStep(20), 2.5f);
   EXPECT_FLOAT_EQ(PlayerTurnStep(50), 1.0f);
-  EXPECT_TRUE(std::isfinite(PlayerTurnStep(0)));
-  EXPECT_FLOAT_EQ(PlayerTurnStep(0), 50.0f);
+  EXPECT_FLOAT_EQ(PlayerTurnStep(17), 50.0f / 17);
+  EXPECT_FLOAT_EQ(PlayerTurnStep(0), 50.0f / 17) << "about 3 degrees, not 50 at once";
+  EXPECT_FLOAT_EQ(PlayerTurnStep(-3), 50.0f / 17) << "never backwards";
 }
 
 TEST(DemoFrame, PacingStretchesShortFramesToSeventeenMilliseconds) {
