@@ -33,30 +33,21 @@ void StartProgram() {
   RegisterPngDecoder();
 }
 
+const LibraryRoutine kLibraryStartOrder[kLibraryStartCount] = {
+    InitStringTemp,    InitObjectNodes,  InitDrawing,        ResetImageDecoders, InitMessageBoxes,
+    InitLoadedModules, InitMemoryBlocks, InitControlLibrary, InitWindowLibrary};
+// The requesters have nothing to release and so no end routine (it would run between the keyboard
+// and the screen).
+const LibraryRoutine kLibraryEndOrder[kLibraryEndCount] = {
+    EndWindowLibrary, End3DSprites,     EndSound,    EndNetwork, EndMouse,
+    EndMemoryBlocks,  EndLoadedModules, EndKeyboard, EndScreen,  EndObjectNodes};
+
 void StartLibraries() {
-  InitStringTemp();
-  InitObjectNodes();
-  InitDrawing();
-  ResetImageDecoders();
-  InitMessageBoxes();
-  InitLoadedModules();
-  InitMemoryBlocks();
-  InitControlLibrary();
-  InitWindowLibrary();
+  for (LibraryRoutine start : kLibraryStartOrder) start();
 }
 
 void ShutdownLibraries() {
-  EndWindowLibrary();
-  End3DSprites();
-  EndSound();
-  EndNetwork();
-  EndMouse();
-  EndMemoryBlocks();
-  EndLoadedModules();
-  EndKeyboard();
-  // (the requesters' end routine has nothing to do)
-  EndScreen();
-  EndObjectNodes();
+  for (LibraryRoutine end : kLibraryEndOrder) end();
 }
 
 void EndProgram() {
