@@ -101,12 +101,12 @@ TEST(DemoFrame, PacingStretchesShortFramesToSeventeenMilliseconds) {
 
 // Shutdown is not start-up reversed: the windows go first, the screen and object storage last.
 TEST(DemoLifecycle, LibrariesStartAndEndInTheProgramsOrders) {
-  const LibraryRoutine start[kLibraryStartCount] = {
-      InitStringTemp,    InitObjectNodes,  InitDrawing,        ResetImageDecoders, InitMessageBoxes,
-      InitLoadedModules, InitMemoryBlocks, InitControlLibrary, InitWindowLibrary};
-  const LibraryRoutine end[kLibraryEndCount] = {
-      EndWindowLibrary, End3DSprites,     EndSound,    EndNetwork, EndMouse,
-      EndMemoryBlocks,  EndLoadedModules, EndKeyboard, EndScreen,  EndObjectNodes};
+  const LibraryRoutine start[kLibraryStartCount] = {InitStringTemp,     InitObjectNodes,    InitDrawing,
+                                                    ResetImageDecoders, InitMessageBoxes,   InitLoadedModules,
+                                                    InitMemoryBlocks,   InitControlLibrary, InitWindowLibrary};
+  const LibraryRoutine end[kLibraryEndCount] = {EndWindowLibrary, End3DSprites,    EndSound,         EndNetwork,
+                                                EndMouse,         EndMemoryBlocks, EndLoadedModules, EndKeyboard,
+                                                EndScreen,        EndObjectNodes};
   for (int i = 0; i < kLibraryStartCount; ++i) EXPECT_EQ(kLibraryStartOrder[i], start[i]) << "start routine " << i;
   for (int i = 0; i < kLibraryEndCount; ++i) EXPECT_EQ(kLibraryEndOrder[i], end[i]) << "end routine " << i;
 }
