@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <mmsystem.h>  // the multimedia timer; needs windows.h first
+
 HeapHandle PlatformHeapCreate(unsigned options, size_t initial, size_t maximum) {
   return HeapCreate(options, initial, maximum);
 }
@@ -16,6 +18,14 @@ size_t PlatformHeapSize(HeapHandle heap, unsigned flags, const void* block) {
   SIZE_T size = HeapSize(heap, flags, block);
   return size == (SIZE_T)-1 ? 0 : size;
 }
-uint32_t PlatformTickCount() { return GetTickCount(); }
+// GetTickCount advances in steps of about 16 ms; timeGetTime counts the same milliseconds since
+// the system started, one by one while the 1 ms timer period is held.
+uint32_t PlatformTickCount() { return timeGetTime(); }
+void PlatformFineTimer(bool hold) {
+  if (hold)
+    timeBeginPeriod(1);
+  else
+    timeEndPeriod(1);
+}
 void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 void PlatformFreeModule(void* module) { FreeLibrary((HMODULE)module); }

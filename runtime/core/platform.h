@@ -18,6 +18,10 @@ void* PlatformHeapReAlloc(HeapHandle heap, unsigned flags, void* block, size_t s
 bool PlatformHeapFree(HeapHandle heap, unsigned flags, void* block);
 size_t PlatformHeapSize(HeapHandle heap, unsigned flags, const void* block);
 
+// Milliseconds since the system started, wrapping after about 49.7 days.
 uint32_t PlatformTickCount();
+// Holds (true) or lets go (false) the system's 1 ms timer period, which gives the tick count its
+// single milliseconds. Each hold needs its own release.
+void PlatformFineTimer(bool hold);
 void PlatformSleep(uint32_t milliseconds);
 void PlatformFreeModule(void* module);
