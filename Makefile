@@ -1,8 +1,10 @@
 # hurz: `make` builds both targets, `make test` builds them and runs every test,
 # `make run` builds and starts the demo. Each first runs the set-up script.
 # `make native` builds the platform-free code natively with clang under sanitizers (build/native);
-# `make fuzz` runs every fuzzer for FUZZ_SECONDS seconds each; `make alloc-sweep` fails every
-# allocation point of every allocation-failure scenario (the tests sample them).
+# `make fuzz` runs every fuzzer for FUZZ_SECONDS seconds each; `make bench` runs the benchmarks
+# (the grid beside its peers natively, then bench_grid.exe and frame_bench.exe under Wine), their
+# output also kept in build/bench/; `make alloc-sweep` fails every allocation point of every
+# allocation-failure scenario (the tests sample them).
 BUILD      := build
 CACHE      ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/hurz
 JOBS       ?= $(shell nproc)
@@ -11,7 +13,7 @@ NATIVE     := $(BUILD)/native
 FUZZ_SECONDS ?= 60
 export HURZ_CACHE := $(CACHE)
 
-.PHONY: all setup build build64 build32 native native-test test fuzz alloc-sweep run clean
+.PHONY: all setup build build64 build32 native native-test test fuzz alloc-sweep bench run clean
 
 all: build
 
@@ -50,6 +52,18 @@ fuzz: native
 
 alloc-sweep: native
 	@cd $(NATIVE) && HURZ_SWEEP_ALL=1 ASAN_OPTIONS=detect_leaks=1 ./alloc_failure_sweep --gtest_color=no
+
+# The peer benchmark is built optimised and free of sanitizers, on its own (build-native/bench).
+bench: build64
+	@cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DHURZ_PNGSUITE=$(CACHE)/src/libpng/contrib/pngsuite >/dev/null
+	@cmake --build $(NATIVE) --target peer_bench_optimised -j$(JOBS) -- --no-print-directory
+	@mkdir -p $(BUILD)/bench
+	@bash -o pipefail -c '$(NATIVE)/bench/peer_bench_optimised | tee $(BUILD)/bench/peer_bench.txt'
+	@bash -o pipefail -c 'scripts/harness.sh $(BUILD)/x86_64 $(BUILD)/x86_64/wine-run $(BUILD)/bin/bench_grid.exe \
+	  | tee $(BUILD)/bench/bench_grid.txt'
+	@bash -o pipefail -c 'scripts/harness.sh $(BUILD)/x86_64 $(BUILD)/x86_64/wine-run $(BUILD)/bin/frame_bench.exe \
+	  | tee $(BUILD)/bench/frame_bench.txt'
 
 run: build64
 	@scripts/run-demo.sh $(BUILD)

@@ -19,6 +19,21 @@ struct GridCell {
 // The grid's entity list holds one entry per AddEntityToGrid: item is the Entity, extra its
 // cell-reference list (short nodes, item: the GridCell). An entity occupies a cell exactly when
 // the cell is in the cell-reference list of the entity's first entry.
+//
+// So that placing, re-placing and querying cost what they touch and never what the grid holds,
+// the grid keeps bookkeeping in words the list layout leaves unused (see object_list.h):
+// - a cell reference's link is the entity's Occupant node in that cell, so leaving a cell is no search;
+// - an Occupant's extra is the occupying entity's cell-reference list;
+// - a cell-reference list's header item is the mark of the latest query that met its entity, so a
+//   query tells a candidate it has already listed without walking its result.
+// A slot of the entity index, which finds an entity's first entry (and its cell references)
+// by hashing the entity's address.
+struct GridIndexSlot {
+  const Entity* entity;  // null: a free slot
+  ListNode* entry;
+  ObjectList* refs;  // the entry's cell-reference list
+};
+
 struct CollisionGrid {
   char* name;  // the grid's own copy
   ObjectNumber number;
@@ -28,6 +43,15 @@ struct CollisionGrid {
   int32_t cellHeight;
   ObjectList* entities;
   GridCell* cells;  // row after row: cell (i, j) is cells[j * columns + i]
+  // Bookkeeping, after the record's own fields:
+  GridIndexSlot* index;  // 1 << indexBits slots, open addressing with linear probing
+  int32_t indexBits;
+  int32_t indexed;  // entities in the index: the distinct entities of the grid
+  uintptr_t queryMark;  // the latest query's mark
+  // The entity list's items in its order: UpdateMovedEntities reads the moved flags through this
+  // array rather than through the list's scattered nodes.
+  Entity** order;
+  int32_t orderCapacity;
 };
 
 constexpr uint32_t kCellOccupiedColour = 0x0000FF;
@@ -39,11 +63,16 @@ CollisionGrid* CreateGrid(int32_t columns, int32_t rows, int32_t cellWidth, int3
                           ObjectNumber number);
 // Makes the cell array and each cell's empty occupant list; 1 on success.
 int32_t InitGridCells(CollisionGrid* grid);
-void AddEntityToGrid(CollisionGrid* grid, Entity* entity);
-// Takes the entity out of its old cells and enters it into those its bounds now overlap.
-void PlaceEntity(CollisionGrid* grid, Entity* entity);
-// Re-places every registered entity whose moved flag is set, in registration order.
-void UpdateMovedEntities(CollisionGrid* grid);
+// Appends an entry for the entity and places it (an entity added again keeps using its first
+// entry). 0 when memory ran out: then nothing was added, or the entity was added but lies in no
+// cell (PlaceEntity's failure).
+int32_t AddEntityToGrid(CollisionGrid* grid, Entity* entity);
+// Takes the entity out of its old cells and enters it into those its bounds now overlap. 0 for an
+// entity that is not registered, and when memory ran out: then the entity lies in no cell.
+int32_t PlaceEntity(CollisionGrid* grid, Entity* entity);
+// Re-places every registered entity whose moved flag is set, in registration order; 0 when one of
+// them could not be placed.
+int32_t UpdateMovedEntities(CollisionGrid* grid);
 // A new list (the caller's) of the other entities sharing a cell, each once, in order of first
 // discovery. Empty for an entity that is not registered; null for a null grid or no memory.
 ObjectList* QueryCandidates(CollisionGrid* grid, const Entity* entity);
@@ -56,5 +85,6 @@ void FreeGrid(CollisionGrid* grid);
 
 GridCell* GridCellAt(const CollisionGrid* grid, int32_t column, int32_t row);  // null outside
 ListNode* FindGridEntry(const CollisionGrid* grid, const Entity* entity);      // the first one
-// 1 when every list is well linked and occupants and cell references agree, else 0.
+// 1 when every list is well linked, occupants and cell references agree and the bookkeeping
+// (index, links, back-links, marks) matches the lists, else 0.
 int32_t GridValidate(const CollisionGrid* grid);

@@ -27,8 +27,8 @@ int32_t FrameCallback(int32_t elapsed, const int32_t* mouse, int32_t button1, in
 // The marker disc's colour while the player is held: the left button's, else the right's, else
 // the space bar's.
 uint32_t MarkerColour(int32_t button1, int32_t button2);
-// Degrees the held player turns in a frame of the given length; a zero-length frame counts as
-// one millisecond so the angle stays finite.
+// Degrees the held player turns in a frame of the given length: 50 / elapsed. A frame read as 0
+// ms (or less) counts as one paced frame of kFrameMs.
 float PlayerTurnStep(int32_t elapsed);
 
 // The grid, the player and the 45 birds, drawing on the random generator in a fixed order.
@@ -40,7 +40,14 @@ void StartProgram();
 // The runtime libraries' start routines in the program's start-up order (the RuntimeHeap must be
 // in place).
 void StartLibraries();
-// The libraries' end routines in the program's shutdown order.
+// The libraries' end routines in the program's shutdown order, which is not the reverse of the
+// start-up order.
 void ShutdownLibraries();
+// The two orders, as StartLibraries and ShutdownLibraries run them.
+using LibraryRoutine = void (*)();
+constexpr int kLibraryStartCount = 9;
+constexpr int kLibraryEndCount = 10;
+extern const LibraryRoutine kLibraryStartOrder[kLibraryStartCount];
+extern const LibraryRoutine kLibraryEndOrder[kLibraryEndCount];
 // Shuts the libraries down, destroys the program's heap and ends the process with exit code 0.
 [[noreturn]] void EndProgram();

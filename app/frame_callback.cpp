@@ -27,7 +27,9 @@ uint32_t MarkerColour(int32_t button1, int32_t button2) {
 }
 
 float PlayerTurnStep(int32_t elapsed) {
-  if (elapsed == 0) elapsed = 1;
+  // A frame read as no time at all (the tick clock had not advanced) is one paced frame: the
+  // player turns its usual few degrees, not 50 at once.
+  if (elapsed <= 0) elapsed = kFrameMs;
   return static_cast<float>(50.0 / elapsed);
 }
 

@@ -7,6 +7,7 @@
 #include "app/demo.h"
 #include "app/program.h"
 #include "runtime/core/heaps.h"
+#include "runtime/core/random.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/text.h"
 #include "runtime/drawing/drawing.h"
@@ -24,39 +25,34 @@ void StartProgram() {
   gProgram.instance = GetModuleHandleA(nullptr);
   gProgram.heap = HeapCreate(0, 4096, 0);
   UseRuntimeHeap(gProgram.heap, gProgram.instance);
+  // Frames are measured and paced on the tick clock, so it counts single milliseconds for the
+  // program's whole life.
+  StartTickClock();
   StartLibraries();
   CreateProgramLists();
   RegisterPngDecoder();
 }
 
+const LibraryRoutine kLibraryStartOrder[kLibraryStartCount] = {
+    InitStringTemp,    InitObjectNodes,  InitDrawing,        ResetImageDecoders, InitMessageBoxes,
+    InitLoadedModules, InitMemoryBlocks, InitControlLibrary, InitWindowLibrary};
+// The requesters have nothing to release and so no end routine (it would run between the keyboard
+// and the screen).
+const LibraryRoutine kLibraryEndOrder[kLibraryEndCount] = {
+    EndWindowLibrary, End3DSprites,     EndSound,    EndNetwork, EndMouse,
+    EndMemoryBlocks,  EndLoadedModules, EndKeyboard, EndScreen,  EndObjectNodes};
+
 void StartLibraries() {
-  InitStringTemp();
-  InitObjectNodes();
-  InitDrawing();
-  ResetImageDecoders();
-  InitMessageBoxes();
-  InitLoadedModules();
-  InitMemoryBlocks();
-  InitControlLibrary();
-  InitWindowLibrary();
+  for (LibraryRoutine start : kLibraryStartOrder) start();
 }
 
 void ShutdownLibraries() {
-  EndWindowLibrary();
-  End3DSprites();
-  EndSound();
-  EndNetwork();
-  EndMouse();
-  EndMemoryBlocks();
-  EndLoadedModules();
-  EndKeyboard();
-  // (the requesters' end routine has nothing to do)
-  EndScreen();
-  EndObjectNodes();
+  for (LibraryRoutine end : kLibraryEndOrder) end();
 }
 
 void EndProgram() {
   ShutdownLibraries();
+  EndTickClock();
   HeapDestroy(static_cast<HANDLE>(gProgram.heap));
   ExitProcess(0);
 }

@@ -9,6 +9,13 @@
 
 struct CollisionGrid;
 struct Entity;
+struct ListNode;
+
+// Freed list blocks of one size kept for re-use (see AllocObject).
+struct SpareBlocks {
+  ListNode* first;  // chained through their next words
+  int32_t count;
+};
 
 struct ProgramState {
   HeapHandle heap;      // the RuntimeHeap, created by the entry and destroyed just before it exits
@@ -19,6 +26,7 @@ struct ProgramState {
   int32_t birdIndex;    // scene loop index, 0 to kBirdCount - 1
   LinkedList registry;  // every block handed out by AllocObject (one pointer per element)
   LinkedList birds;     // the bird entities in creation order (one pointer per element)
+  SpareBlocks spare[2];  // freed short and full list blocks, for re-use by AllocObject
 };
 extern ProgramState gProgram;
 

@@ -1,7 +1,9 @@
 # Runs the native decode-image as the Windows image tests run decode-image.exe: a good file gives
 # exit code 0 and a PAM of the image's size, a file it cannot decode exit code 1 and one line on
-# the standard error stream, a missing file 1 (no output file for either), wrong usage 2.
-# cmake -DTOOL=... -DSUITE=... -DBAD=damaged.png -DOUT=... -P decode_image_check.cmake
+# the standard error stream, a missing file 1 (no output file for either), wrong usage 2. A file
+# of a few dozen bytes that claims more pixels than a sprite can have is refused with the tool's
+# peak memory under 64 MB.
+# cmake -DTOOL=... -DSUITE=... -DBAD=damaged.png -DHUGE=claims.png -DOUT=... -P decode_image_check.cmake
 function(expect_run code)
   execute_process(COMMAND ${TOOL} ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT result STREQUAL "${code}")
@@ -45,3 +47,17 @@ foreach(refused ${SUITE}/README ${BAD} ${SUITE}/missing.png)
 endforeach()
 expect_run(2)
 expect_run(2 ${SUITE}/basn6a08.png)
+
+# GNU time reports the peak resident set of the process it starts, from getrusage. (Read from this
+# script's own child instead, it would include the resident set of the process that started it.)
+execute_process(COMMAND /usr/bin/time -q -f "peak %M" ${TOOL} ${HUGE} ${OUT} RESULT_VARIABLE result
+  ERROR_VARIABLE err OUTPUT_QUIET TIMEOUT 50)
+if(NOT result STREQUAL "1" OR NOT err MATCHES "^decode-image: [^\n]*\npeak ([0-9]+)\n$")
+  message(FATAL_ERROR "decode-image ${HUGE}: exit code ${result}, expected 1 and one line\n${err}")
+endif()
+if(CMAKE_MATCH_1 GREATER_EQUAL 65536)
+  message(FATAL_ERROR "decode-image ${HUGE}: peak resident set ${CMAKE_MATCH_1} KiB, expected under 64 MiB")
+endif()
+if(EXISTS ${OUT})
+  message(FATAL_ERROR "decode-image ${HUGE}: wrote ${OUT} for a refused file")
+endif()

@@ -1,15 +1,15 @@
-// BMP files as the sprite library reads them. The header check decides whether the file is used:
+// BMP files as the sprite library reads them. The header reader decides whether the file is used:
 // images above 8 bits are converted in place, row by row, into a sprite surface's layout; palette
 // images go through the colour-table expansion into a buffer of pitch * (height + 1) bytes and are
-// converted from there; memory sprites and 8-bit surfaces copy plain 8-bit rows. The expansion is
-// also given every file directly, as it checks the headers itself. Every buffer is a malloc block
-// of exactly the size the library allocates, so the address sanitizer catches any access past it.
-// The reserved word of the file header (which readers ignore) picks the surface layout.
+// converted from there; memory sprites and 8-bit surfaces copy plain 8-bit rows. Every buffer is a
+// malloc block of exactly the size the library allocates, so the address sanitizer catches any
+// access past it. The reserved word of the file header (which readers ignore) picks the surface
+// layout.
 #include <cstdlib>
 #include <cstring>
 
 #include "fuzz_support.h"
-#include "runtime/screen/image_decoders.h"
+#include "runtime/screen/bmp_file.h"
 #include "runtime/screen/screen_pixels.h"
 #include "runtime/screen/sprite_pixels.h"
 #include "surface_layouts.h"
@@ -19,8 +19,6 @@ namespace {
 // Expansion buffers past this size are left out so that every run stays quick; the library would
 // simply allocate them.
 constexpr uint64_t kMostBufferBytes = 1u << 24;
-
-int32_t Le32(const uint8_t* p) { return (int32_t)(p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24); }
 
 // Converts height rows of width pixels at the given pitch into a surface row of exactly the
 // layout's row size.
@@ -33,35 +31,23 @@ void ConvertRows(const uint8_t* rows, int64_t pitch, int32_t bits, int32_t width
   free(row);
 }
 
-// The 24-bit expansion buffer of a palette image: pitch 3 * width rounded as the library rounds it.
-uint8_t* Expand(const uint8_t* data, size_t size, int64_t width, int64_t height, int32_t* pitch, int32_t* result) {
-  int64_t p = 3 * width + (width & 3);
-  if (width <= 0 || height <= 0 || p > INT32_MAX || (uint64_t)p * (uint64_t)(height + 1) > kMostBufferBytes)
-    return nullptr;
-  auto* buffer = (uint8_t*)malloc((size_t)p * (size_t)(height + 1));
-  *pitch = (int32_t)p;
-  *result = ExpandBmpPalette(data, size, buffer, *pitch);
+// The 24-bit expansion buffer of a palette image at the pitch the library uses.
+uint8_t* Expand(const uint8_t* data, size_t size, const BmpInfo& bmp, int32_t* pitch, int32_t* result) {
+  *pitch = SourceRowPitch(bmp.width, 24);
+  if ((uint64_t)*pitch * (uint64_t)(bmp.height + 1) > kMostBufferBytes) return nullptr;
+  auto* buffer = (uint8_t*)malloc((size_t)*pitch * (size_t)(bmp.height + 1));
+  *result = ExpandBmpPalette(data, size, bmp, buffer, *pitch);
   return buffer;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // The expansion on its own, sized by the file's own header.
-  if (size >= 26) {
-    int32_t pitch = 0, result = 0;
-    uint8_t* buffer = Expand(data, size, Le32(data + 18), Le32(data + 22), &pitch, &result);
-    if (!buffer && (Le32(data + 18) <= 0 || Le32(data + 22) <= 0)) {
-      uint8_t spare[12];
-      Check(ExpandBmpPalette(data, size, spare, 3) == 0);  // no image to expand
-    }
-    free(buffer);
-  }
-
   BmpInfo bmp;
   if (!ReadBmpInfo(data, size, &bmp)) return 0;
-  Check(bmp.width > 0 && bmp.height > 0 && bmp.width <= kSpriteSizeLimit && bmp.height <= kSpriteSizeLimit);
+  Check(SpriteSizeFits(bmp.width, bmp.height));
   Check(bmp.pixelOffset < size);
+  Check(bmp.tableOffset + 4ull * bmp.tableEntries <= bmp.pixelOffset);
   const SurfaceLayout& layout = TrueColourLayout(data[6]);
 
   if (bmp.bits > 8) {
@@ -80,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // A true-colour surface: the palette image expanded to 24 bits first.
   int32_t pitch = 0, result = 0;
-  uint8_t* buffer = Expand(data, size, bmp.width, bmp.height, &pitch, &result);
+  uint8_t* buffer = Expand(data, size, bmp, &pitch, &result);
   if (buffer && result) ConvertRows(buffer, pitch, 24, bmp.width, bmp.height, layout);
   free(buffer);
   return 0;

@@ -1,9 +1,11 @@
 // The collision grid driven by a decoded sequence of operations: adding new entities and ones
 // already added, moving entities (with the moved flag), re-placing the moved ones or a single one,
 // and queries, also for entities never added. Positions, sizes and scales reach the edges of the
-// integer range, fractions that round to even, and any float at all. After every step the grid
-// must validate, the entity's cells must be exactly those its bounds at its last placement overlap
-// with a positive area, and a query must name each other entity sharing one of those cells once.
+// integer range, fractions that round to even, and any float at all. The plain reference model
+// runs beside the grid: after every step both must agree on every entity's cells, every cell's
+// occupants and every candidate list, and the registry must hold exactly the live list blocks.
+// Besides, the entity's cells must be exactly those its bounds at its last placement overlap with a
+// positive area, and a query must name each other entity sharing one of those cells once.
 // (Entities are never taken out of a grid, so there is no removal.)
 #include <bit>
 #include <cstdlib>
@@ -18,6 +20,7 @@
 #include "runtime/core/heaps.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/text.h"
+#include "tests/app/grid_model.h"
 
 namespace {
 
@@ -57,18 +60,12 @@ std::set<int64_t> Recorded(const CollisionGrid* grid, const Entity* e) {
 
 class Session {
  public:
-  Session(FuzzInput& in, CollisionGrid* grid) : in_(in), grid_(grid) {}
-  ~Session() {
-    for (Model& m : models_) {
-      FreeString(m.entity->name);
-      FreeBlock(m.entity);
-    }
-  }
+  Session(FuzzInput& in, grid_model::GridTwin& twin) : in_(in), twin_(twin), grid_(twin.Grid()) {}
 
   void Run() {
     for (int steps = 0; steps < kMostSteps && !in_.empty(); ++steps) {
       Step();
-      Check(GridValidate(grid_) == 1);
+      Check(twin_.Check().empty());
     }
   }
 
@@ -136,15 +133,15 @@ class Session {
       case 0:
       case 1: {  // a new entity, added or (rarely) only made
         if (models_.size() >= kMostEntities) break;
-        Entity* e = CreateEntity("fuzz", AnyID);
+        Entity* e = twin_.Make(0, 0, 0, 0);
         Check(e != nullptr);
         Shape(e);
         models_.push_back({e, false, {}});
         if (op & 0x80) {
-          PlaceEntity(grid_, e);  // not registered: nothing happens
+          twin_.Place(e);  // not registered: nothing happens
           Query(models_.back());
         } else {
-          AddEntityToGrid(grid_, e);
+          twin_.Add(e);
           models_.back().added = true;
           Placed(models_.back());
         }
@@ -152,7 +149,7 @@ class Session {
       }
       case 2:  // an entity added once more: its first entry is re-placed
         if (Model* m = Pick()) {
-          AddEntityToGrid(grid_, m->entity);
+          twin_.Add(m->entity);
           m->added = true;
           Placed(*m);
         }
@@ -169,7 +166,7 @@ class Session {
         }
         break;
       case 4:  // every moved entity re-placed
-        UpdateMovedEntities(grid_);
+        twin_.UpdateMoved();
         for (Model& m : models_) {
           if (m.added && m.entity->moved) GetEntityBounds(m.entity, &m.placed);
         }
@@ -177,7 +174,7 @@ class Session {
         break;
       case 5:  // one entity re-placed whatever its flag
         if (Model* m = Pick()) {
-          PlaceEntity(grid_, m->entity);
+          twin_.Place(m->entity);
           if (m->added) Placed(*m);
           CheckCells(*m);
         }
@@ -189,6 +186,7 @@ class Session {
   }
 
   FuzzInput& in_;
+  grid_model::GridTwin& twin_;
   CollisionGrid* grid_;
   std::vector<Model> models_;
 };
@@ -213,12 +211,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 (int64_t)rows * cellHeight <= INT32_MAX;
   CollisionGrid* grid = CreateGrid(columns, rows, cellWidth, cellHeight, "fuzz", AnyID);
   Check((grid != nullptr) == usable);
-  if (!grid) grid = CreateGrid(columns, rows, 32, 32, "fuzz", AnyID);
-  Check(grid != nullptr && GridValidate(grid) == 1);
-  {
-    Session session(in, grid);
-    session.Run();
-  }
   FreeGrid(grid);
+  if (!usable) cellWidth = cellHeight = 32;
+  grid_model::GridTwin twin(columns, rows, cellWidth, cellHeight);
+  Check(twin.Grid() != nullptr && twin.Check().empty());
+  Session session(in, twin);
+  session.Run();
   return 0;
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed images of the bmp and png fuzzers: small BMP files of every depth and
 compression the sprite loader meets (palette, RLE8, RLE4, 5-5-5, bit masks, 24 and 32 bits, odd
-widths), and PNG files cut short or with a damaged data chunk. A handful of libpng's test-suite
-files are copied beside them by hand. Usage: make_image_seeds.py FUZZ_CORPUS_DIR"""
+widths), and PNG files cut short, with a damaged data chunk or claiming a huge size. A handful of
+libpng's test-suite files are copied beside them by hand. Usage: make_image_seeds.py FUZZ_CORPUS_DIR"""
 import os
 import struct
 import sys
@@ -84,6 +84,9 @@ def main(root):
         f.write(grey)
     with open(os.path.join(p, "palette4_trns.png"), "wb") as f:
         f.write(palette)
+    # A few dozen bytes claiming an RGBA image of 32767 by 32767 pixels, which no sprite can be.
+    with open(os.path.join(p, "claims_32767_square.png"), "wb") as f:
+        f.write(png(32767, 32767, 8, 6, b"\1" + bytes(8)))
     damaged = bytearray(rgba)
     damaged[45] ^= 0xFF  # inside the compressed data; the chunk's CRC no longer matches either
     with open(os.path.join(p, "damaged_data.png"), "wb") as f:

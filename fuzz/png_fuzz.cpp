@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(kind == 0 || kind == 1 || kind == 2);
   if (!kind) return 0;
   int32_t width = DecodedWidth(), height = DecodedHeight();
-  if (width <= 0 || height <= 0 || width > kSpriteSizeLimit || height > kSpriteSizeLimit) return 0;
+  if (!SpriteSizeFits(width, height)) return 0;  // refused by the sprite loader before any buffer
   int32_t pitch = kind == 2 ? 4 * width : 3 * width + (width & 3);
   uint64_t bytes = (uint64_t)pitch * (uint64_t)(height + 1);
   if (bytes > kMostBufferBytes) return 0;

@@ -40,8 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SpriteSourceResult result = ReadSpriteSource(data + 1, size - 1, keepIndices, Allocate, &source);
   PlatformFailAllocations(0, false);
   if (result == kSourceReady) {
-    Check(source.width > 0 && source.height > 0 && source.width <= kSpriteSizeLimit &&
-          source.height <= kSpriteSizeLimit);
+    Check(SpriteSizeFits(source.width, source.height));
     Check(source.pixels != nullptr);
     if (CanConvertRow(source.bits, layout.depth)) {
       size_t rowBytes = (size_t)source.width * DestinationPixelBytes(layout.depth);

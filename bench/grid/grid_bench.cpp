@@ -1,95 +1,58 @@
-// Time per frame of the grid's work: re-placing moved entities, then one candidate query per
-// queried entity (the list released as the frame callback does). Runs the demo's scene and
-// crowded scenes of up to a thousand entities on the demo's 25 by 18 grid of 32-pixel cells.
-#include <windows.h>
-
+// Time per frame of the grid's work beside the brute-force test of the same boxes, in the same
+// run: the frame's moves (positions set, moved flags updated, the moved entities re-placed), then
+// the candidate queries, each list released as the frame callback does. The demo's own grid with
+// its scene and crowded ones, then scenes at the demo's density on a grid grown in proportion, up
+// to 10,000 entities. Run under the test harness:
+//   scripts/harness.sh build/x86_64 build/x86_64/wine-run build/bin/bench_grid.exe
 #include <cstdio>
-#include <vector>
+#include <memory>
 
-#include "app/collision_grid.h"
 #include "app/program.h"
+#include "bench/grid/bench_run.h"
 #include "runtime/core/heaps.h"
-#include "runtime/core/random.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/text.h"
 
-namespace {
-
-void StartCore() {
-  UseRuntimeHeap(HeapCreate(0, 4096, 0), GetModuleHandleA(nullptr));
+int main() {
+  using namespace bench;
+  UseRuntimeHeap(PlatformHeapCreate(0, 4096, 0), nullptr);
   InitStringTemp();
   InitObjectNodes();
   InitMemoryBlocks();
   CreateProgramLists();
-}
 
-double Seconds() {
-  LARGE_INTEGER now, frequency;
-  QueryPerformanceCounter(&now);
-  QueryPerformanceFrequency(&frequency);
-  return (double)now.QuadPart / (double)frequency.QuadPart;
-}
-
-void Scatter(Entity* e) {
-  e->x = (float)RandomUpTo(kScreenWidth - 40) + 20.0f;
-  e->y = (float)RandomUpTo(kScreenHeight - 40) + 20.0f;
-}
-
-struct Scenario {
-  const char* name;
-  int entities;
-  int movingEvery;  // every n-th entity moves each frame; 0: only the first (the player)
-  bool queryAll;    // query every entity, not just the first
-  int frames;
-};
-
-void Run(const Scenario& s) {
-  SeedRandom(12345);
-  CollisionGrid* grid = CreateGrid(kGridColumns, kGridRows, kCellSize, kCellSize, kGridName, AnyID);
-  std::vector<Entity*> entities;
-  for (int n = 0; n < s.entities; ++n) {
-    Entity* e = CreateEntity("bench", AnyID);
-    Scatter(e);
-    e->width = RandomUpTo(30) + 20;
-    e->height = RandomUpTo(30) + 20;
-    AddEntityToGrid(grid, e);
-    entities.push_back(e);
-  }
-  const intptr_t blocks = gProgram.registry.info->count;
-  intptr_t found = 0;
-  const double start = Seconds();
-  for (int frame = 0; frame < s.frames; ++frame) {
-    for (int n = 0; n < s.entities; ++n) {
-      bool moves = s.movingEvery ? n % s.movingEvery == 0 : n == 0;
-      if (moves) Scatter(entities[n]);
-      UpdateMovedFlag(entities[n]);
-    }
-    UpdateMovedEntities(grid);
-    for (int n = 0; n < (s.queryAll ? s.entities : 1); ++n) {
-      ObjectList* candidates = QueryCandidates(grid, entities[n]);
-      found += ObjListCount(candidates);
-      ObjListFree(candidates);
-    }
-  }
-  const double perFrame = (Seconds() - start) / s.frames * 1e3;
-  printf("%-34s %5d entities %6lld list blocks %9.3f ms/frame %8.1f candidates/frame\n", s.name, s.entities,
-         (long long)blocks, perFrame, (double)found / s.frames);
-  FreeGrid(grid);
-}
-
-}  // namespace
-
-int main() {
-  StartCore();
+  const World demo = DemoWorld();
   const Scenario scenarios[] = {
-      {"demo scene, player moving", 1 + kBirdCount, 0, false, 20000},
-      {"demo scene, all moving, all asked", 1 + kBirdCount, 1, true, 2000},
-      {"crowded, player moving", 250, 0, false, 5000},
-      {"crowded, a tenth moving, all asked", 250, 10, true, 200},
-      {"crowded, all moving, all asked", 250, 1, true, 50},
-      {"packed, player moving", 1000, 0, false, 1000},
-      {"packed, a tenth moving, all asked", 1000, 10, true, 10},
-      {"packed, all moving, all asked", 1000, 1, true, 3},
+      {"demo scene, player moving", 46, demo, Motion::kJump, 0, Asked::kFirst, 20000},
+      {"demo scene, all moving, all asked", 46, demo, Motion::kJump, 1, Asked::kAll, 5000},
+      {"crowded, player moving", 250, demo, Motion::kJump, 0, Asked::kFirst, 5000},
+      {"crowded, a tenth moving, all asked", 250, demo, Motion::kJump, 10, Asked::kAll, 1000},
+      {"crowded, all moving, all asked", 250, demo, Motion::kJump, 1, Asked::kAll, 500},
+      {"packed, player moving", 1000, demo, Motion::kJump, 0, Asked::kFirst, 2000},
+      {"packed, a tenth moving, all asked", 1000, demo, Motion::kJump, 10, Asked::kAll, 100},
+      {"packed, all moving, all asked", 1000, demo, Motion::kJump, 1, Asked::kAll, 100},
+      {"46 boxes, a tenth stepping", 46, ProportionalWorld(46), Motion::kStep, 0, Asked::kMoved, 20000},
+      {"1,000 boxes, a tenth stepping", 1000, ProportionalWorld(1000), Motion::kStep, 0, Asked::kMoved, 2000},
+      {"10,000 boxes, a tenth stepping", 10000, ProportionalWorld(10000), Motion::kStep, 0, Asked::kMoved, 200},
+      {"1,000 boxes, worst case", 1000, ProportionalWorld(1000), Motion::kJump, 1, Asked::kMoved, 200},
+      {"10,000 boxes, worst case", 10000, ProportionalWorld(10000), Motion::kJump, 1, Asked::kMoved, 20},
   };
-  for (const Scenario& s : scenarios) Run(s);
-  return 0;
+  printf("bench_grid: the demo's grid is %dx%d cells of %d pixels; the grown grids keep the demo's density\n",
+         demo.columns, demo.rows, kCellSize);
+  PrintHeader();
+  int faults = 0;
+  for (const Scenario& sc : scenarios) {
+    HurzGrid grid;
+    BruteForce brute;
+    RunOptions gridOptions, bruteOptions;
+    bruteOptions.check = false;  // it is the check
+    bruteOptions.budgetSeconds = 3;
+    std::vector<RunResult> r = RunSideBySide({&grid, &brute}, {gridOptions, bruteOptions}, sc, 20261208);
+    PrintRow(sc, grid.Name(), r[0]);
+    PrintRow(sc, brute.Name(), r[1]);
+    faults += r[0].missedPairs;
+  }
+  printf(faults ? "bench_grid: FAULTS found\n" : "bench_grid: every check passed\n");
+  return faults ? 1 : 0;
 }

@@ -15,11 +15,23 @@ void CreateLinkedList(LinkedList* list, int32_t dataSize, const intptr_t* string
   info->typeCode = typeCode;
 }
 
+namespace {
+void FreeElement(ListInfo* info, ListElement* e) {
+  if (info->stringFields) FreeElementStrings(ElementData(e), info->stringFields);
+  RuntimeFree(e);
+}
+}  // namespace
+
 ListElement* InsertElement(LinkedList* list) {
+  if (!list->info) return nullptr;
+  auto* e = (ListElement*)RuntimeAlloc((size_t)list->info->elementSize);
+  if (e) LinkElement(list, e);
+  return e;
+}
+
+void LinkElement(LinkedList* list, ListElement* e) {
   ListInfo* info = list->info;
-  if (!info) return nullptr;
-  auto* e = (ListElement*)RuntimeAlloc((size_t)info->elementSize);
-  if (!e) return nullptr;
+  if (!info || !e) return;
   info->count += 1;
   info->index += 1;
   if (ListElement* cur = list->current) {
@@ -35,7 +47,6 @@ ListElement* InsertElement(LinkedList* list) {
   list->current = e;
   if (!e->prev) info->first = e;
   if (!e->next) info->last = e;
-  return e;
 }
 
 void RewindList(LinkedList* list) {
@@ -79,8 +90,29 @@ void RemoveCurrent(LinkedList* list) {
     e->next->prev = e->prev;
     list->current = e->prev;
   }
-  if (info->stringFields) FreeElementStrings(ElementData(e), info->stringFields);
-  RuntimeFree(e);
+  FreeElement(info, e);
+}
+
+void RemoveElement(LinkedList* list, ListElement* element) {
+  if (!list->info || !element) return;
+  UnlinkElement(list, element);
+  FreeElement(list->info, element);
+}
+
+void UnlinkElement(LinkedList* list, ListElement* element) {
+  ListInfo* info = list->info;
+  if (!info || !element) return;
+  info->count -= 1;
+  if (element->prev)
+    element->prev->next = element->next;
+  else
+    info->first = element->next;
+  if (element->next)
+    element->next->prev = element->prev;
+  else
+    info->last = element->prev;
+  element->next = element->prev = nullptr;
+  RewindList(list);
 }
 
 void EmptyLinkedList(LinkedList* list) {

@@ -36,6 +36,14 @@ ListElement* InsertElement(LinkedList* list);  // null when the list does not ex
 void RewindList(LinkedList* list);
 ListElement* StepList(LinkedList* list);
 void RemoveCurrent(LinkedList* list);
+// Deletes the given element of the list, wherever the cursor stands, without a walk; the cursor is
+// then rewound, since its position could not be told without one.
+void RemoveElement(LinkedList* list, ListElement* element);
+// For callers that recycle elements: takes the element out of the list as RemoveElement does but
+// leaves it to the caller, and puts such an element back after the cursor, as InsertElement puts a
+// new one (its data as the caller left it).
+void UnlinkElement(LinkedList* list, ListElement* element);
+void LinkElement(LinkedList* list, ListElement* element);
 void EmptyLinkedList(LinkedList* list);
 void FreeLinkedList(LinkedList* list);
 void FreeElementStrings(void* data, const intptr_t* table);

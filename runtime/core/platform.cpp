@@ -2,6 +2,7 @@
 #include "runtime/core/platform.h"
 
 #include <windows.h>
+#include <mmsystem.h>  // the multimedia timer; needs windows.h first
 
 #include <cstdlib>
 
@@ -34,6 +35,14 @@ size_t PlatformHeapBlockCount(HeapHandle heap) {
   while (HeapWalk(heap, &entry)) count += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
   return count;
 }
-uint32_t PlatformTickCount() { return GetTickCount(); }
+// GetTickCount advances in steps of about 16 ms; timeGetTime counts the same milliseconds since
+// the system started, one by one while the 1 ms timer period is held.
+uint32_t PlatformTickCount() { return timeGetTime(); }
+void PlatformFineTimer(bool hold) {
+  if (hold)
+    timeBeginPeriod(1);
+  else
+    timeEndPeriod(1);
+}
 void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 void PlatformFreeModule(void* module) { FreeLibrary((HMODULE)module); }

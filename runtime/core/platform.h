@@ -33,6 +33,10 @@ uint64_t PlatformAllocationCount();
 // Counts one allocation and tells whether it is to fail: called by the seam's implementations.
 bool PlatformAllocationRefused();
 
+// Milliseconds since the system started, wrapping after about 49.7 days.
 uint32_t PlatformTickCount();
+// Holds (true) or lets go (false) the system's 1 ms timer period, which gives the tick count its
+// single milliseconds. Each hold needs its own release.
+void PlatformFineTimer(bool hold);
 void PlatformSleep(uint32_t milliseconds);
 void PlatformFreeModule(void* module);

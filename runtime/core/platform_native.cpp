@@ -128,6 +128,8 @@ uint32_t PlatformTickCount() {
   return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
 }
 
+void PlatformFineTimer(bool) {}  // the monotonic clock counts milliseconds already
+
 void PlatformSleep(uint32_t milliseconds) {
   timespec ts{(time_t)(milliseconds / 1000), (long)(milliseconds % 1000) * 1000000L};
   while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {

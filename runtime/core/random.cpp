@@ -53,5 +53,7 @@ int32_t RandomUpTo(int32_t max) {
 }
 
 uint32_t ElapsedTicks() { return PlatformTickCount(); }
+void StartTickClock() { PlatformFineTimer(true); }
+void EndTickClock() { PlatformFineTimer(false); }
 
 void DelayMs(uint32_t milliseconds) { PlatformSleep(milliseconds); }

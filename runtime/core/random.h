@@ -16,5 +16,11 @@ void SeedRandom(uint32_t seed);
 void SeedRandomFromTicks();
 uint64_t RandomStep();
 
-uint32_t ElapsedTicks();  // milliseconds since the system started (wraps after about 49.7 days)
+// Milliseconds since the system started, to the millisecond while the tick clock is started
+// (wraps after about 49.7 days).
+uint32_t ElapsedTicks();
+// The tick clock's millisecond resolution, held from StartTickClock to EndTickClock; every start
+// needs its own end.
+void StartTickClock();
+void EndTickClock();
 void DelayMs(uint32_t milliseconds);

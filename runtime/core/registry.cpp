@@ -58,16 +58,15 @@ void* RegistryAllocate(ObjectRegistry* registry, ObjectNumber number) {
   return Slot(registry, number);
 }
 
-void* RegistryLookup(ObjectRegistry* registry, ObjectNumber number) {
+void* RegistryRecord(ObjectRegistry* registry, ObjectNumber number) {
   if (!registry) return nullptr;
-  void* record;
-  if (IsStatic(registry, number)) {
-    record = Slot(registry, number);
-  } else {
-    record = NodeListFind(registry->dynamicHead, (void*)number);
-    if (!record) return nullptr;
-  }
-  return IsLive(record) ? record : nullptr;
+  if (IsStatic(registry, number)) return Slot(registry, number);
+  return NodeListFind(registry->dynamicHead, (void*)number);
+}
+
+void* RegistryLookup(ObjectRegistry* registry, ObjectNumber number) {
+  void* record = RegistryRecord(registry, number);
+  return record && IsLive(record) ? record : nullptr;
 }
 
 intptr_t RegistryCheck(ObjectRegistry* registry, ObjectNumber number) {

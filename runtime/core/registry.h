@@ -41,6 +41,9 @@ void* RegistryAllocate(ObjectRegistry* registry, ObjectNumber number);
 // The live record of a number, or null. Static numbers are one index; a dynamic number is accepted
 // only when it is on the registry's dynamic list, so a stale or invented number never reaches memory.
 void* RegistryLookup(ObjectRegistry* registry, ObjectNumber number);
+// The record of a number whether it is live or not, or null when the registry holds none for it: for
+// filling a record in across calls that run callbacks, which may grow the registry and move its slots.
+void* RegistryRecord(ObjectRegistry* registry, ObjectNumber number);
 // Static: the live slot's address; dynamic: the number itself when it was issued and not freed; else 0.
 intptr_t RegistryCheck(ObjectRegistry* registry, ObjectNumber number);
 void RegistryFree(ObjectRegistry* registry, ObjectNumber number);

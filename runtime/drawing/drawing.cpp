@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "runtime/drawing/draw_coordinates.h"
+
 DrawingState gDrawing;
 
 namespace {
@@ -76,7 +78,7 @@ void DrawLine(int32_t x, int32_t y, int32_t dx, int32_t dy) {
   if (!gDrawing.dc) return;
   POINT old;
   MoveToEx(DC(), x, y, &old);
-  LineTo(DC(), x + dx, y + dy);
+  LineTo(DC(), OffsetCoordinate(x, dx), OffsetCoordinate(y, dy));
   MoveToEx(DC(), old.x, old.y, nullptr);
 }
 
@@ -99,7 +101,7 @@ void DrawRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colo
     if ((pen = MakePen(colour))) keptPen = SelectObject(DC(), pen);
     if (!(gDrawing.mode & kDrawOutline) && (brush = CreateSolidBrush(colour))) keptBrush = SelectObject(DC(), brush);
   }
-  Rectangle(DC(), x, y, x + width, y + height);
+  Rectangle(DC(), x, y, OffsetCoordinate(x, width), OffsetCoordinate(y, height));
   if (brush) {
     SelectObject(DC(), keptBrush);
     DeleteObject(brush);
@@ -117,7 +119,8 @@ void DrawCircle(int32_t x, int32_t y, int32_t radius) {
   if (radius == 1)
     DrawLine(x, y, 1, 0);
   else
-    Ellipse(DC(), x - radius, y - radius, x + radius, y + radius);
+    Ellipse(DC(), OffsetCoordinate(x, -int64_t{radius}), OffsetCoordinate(y, -int64_t{radius}),
+            OffsetCoordinate(x, radius), OffsetCoordinate(y, radius));
 }
 
 namespace {

@@ -33,23 +33,20 @@ bool BuildKeyboardFormat() {
 }  // namespace
 
 int32_t InitKeyboard() {
-  IDirectInput7A* input = OpenDirectInput();
-  gKeyboard.initCalled = 1;
-  if (!input) return 0;
   if (gKeyboard.status != kKeyboardNone) return 1;
-  if (!BuildKeyboardFormat()) return 0;
+  IDirectInput7A* input = TakeDirectInput();
+  if (!input) return 0;
+  gKeyboard.device = BuildKeyboardFormat() ? CreateInputDevice(input, GUID_SysKeyboard, &gKeyboard.format) : nullptr;
   if (!gKeyboard.device) {
-    void* device = nullptr;
-    if (FAILED(input->CreateDeviceEx(GUID_SysKeyboard, IID_IDirectInputDevice7A, &device, nullptr))) return 0;
-    gKeyboard.device = static_cast<IDirectInputDevice7A*>(device);
+    CloseDirectInput();
+    return 0;
   }
-  if (FAILED(gKeyboard.device->SetDataFormat(&gKeyboard.format))) return 0;
   gKeyboard.status = kKeyboardReady;
   return 1;
 }
 
 int32_t PollKeyboard() {
-  if (!gKeyboard.device) return 0;
+  if (gKeyboard.status == kKeyboardNone) return 0;
   if (gKeyboard.status == kKeyboardReady) {
     gKeyboard.device->SetCooperativeLevel(gScreen.window, kKeyboardCooperation);
     gKeyboard.device->Acquire();
@@ -71,12 +68,10 @@ int32_t IsKeyDown(int32_t key) {
 }
 
 void EndKeyboard() {
-  if (!gKeyboard.initCalled) return;
-  if (gKeyboard.device) {
-    gKeyboard.device->Unacquire();
-    gKeyboard.device->Release();
-    gKeyboard.device = nullptr;
-  }
+  if (gKeyboard.status == kKeyboardNone) return;
+  gKeyboard.device->Unacquire();
+  gKeyboard.device->Release();
+  gKeyboard.device = nullptr;
   gKeyboard.status = kKeyboardNone;
   CloseDirectInput();
 }

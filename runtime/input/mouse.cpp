@@ -28,13 +28,6 @@ constexpr DWORD kWheelOffset = 8;
 
 bool Ready() { return gMouse.status != kMouseNone && gMouse.device; }
 
-// Clamps a moved coordinate to 0..size-1; with no screen open (size 0) it stays at 0.
-int32_t Clamp(int64_t value, int32_t size) {
-  if (value < 0) return 0;
-  if (value >= size) return size > 0 ? size - 1 : 0;
-  return static_cast<int32_t>(value);
-}
-
 // The screen area of a windowed screen in desktop coordinates.
 RECT WindowedScreenArea() {
   RECT outer{}, area;
@@ -72,59 +65,23 @@ void ApplyAcquisition() {
   gMouse.wheelGranularity = known ? static_cast<int32_t>(granularity.dwData) : 1;
 }
 
-void TakeEvents(DWORD count) {
-  for (DWORD i = 0; i < count; ++i) {
-    const DIDEVICEOBJECTDATA& event = gMouse.events[i];
-    int32_t value = static_cast<int32_t>(event.dwData);
-    int32_t down = (event.dwData & 0x80) ? 1 : 0;
-    switch (event.dwOfs) {
-      case 0:
-        gMouse.deltaX += value;
-        break;
-      case 4:
-        gMouse.deltaY += value;
-        break;
-      case 8:
-        gMouse.deltaZ += value;
-        break;
-      case 12:
-        gMouse.button1 = down;
-        break;
-      case 13:
-        gMouse.button2 = down;
-        break;
-      case 14:
-        gMouse.button3 = down;
-        break;
-      default:
-        break;
-    }
-  }
+MouseRead ReadOutcome(HRESULT result) {
+  if (result == DI_OK) return MouseRead::kEvents;
+  return result == DI_BUFFEROVERFLOW ? MouseRead::kOverflow : MouseRead::kFailed;
 }
 
 }  // namespace
 
 int32_t InitMouse() {
-  if (!gMouse.holdsDirectInput) {
-    // The opener counts failed calls too; a failure is matched at once so EndMouse needs no record of it.
-    if (!OpenDirectInput()) {
-      CloseDirectInput();
-      gMouse.initCalled = 1;
-      return 0;
-    }
-    gMouse.holdsDirectInput = 1;
-  }
-  gMouse.initCalled = 1;
   if (Ready()) return 1;
+  IDirectInput7A* input = TakeDirectInput();
+  if (!input) return 0;
+  gMouse.device = CreateInputDevice(input, GUID_SysMouse, &kMouseFormat);
   if (!gMouse.device) {
-    void* device = nullptr;
-    HRESULT result =
-        gDirectInput.directInput->CreateDeviceEx(GUID_SysMouse, IID_IDirectInputDevice7A, &device, nullptr);
-    if (FAILED(result) || !device) return 0;
-    gMouse.device = static_cast<IDirectInputDevice7A*>(device);
-    gScreen.mouseDevice = gMouse.device;
+    CloseDirectInput();
+    return 0;
   }
-  if (FAILED(gMouse.device->SetDataFormat(&kMouseFormat))) return 0;
+  gScreen.mouseDevice = gMouse.device;
   gMouse.cursorShown = 1;
   gMouse.status = kMouseApply;
   gMouse.suspended = 0;
@@ -133,7 +90,6 @@ int32_t InitMouse() {
 
 int32_t PollMouse() {
   if (!Ready()) return 0;
-  DWORD count = kMouseEventCapacity;
   gMouse.deltaX = gMouse.deltaY = gMouse.deltaZ = 0;
   if (gMouse.suspended || !IsDisplayActive()) {
     UncaptureMouse();
@@ -145,21 +101,16 @@ int32_t PollMouse() {
     CaptureCursor(area);
   }
   if (gMouse.status == kMouseApply) ApplyAcquisition();
+  DWORD count = kMouseEventCapacity;
   HRESULT result = gMouse.device->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), gMouse.events, &count, 0);
-  if (result == DI_OK) {
-    TakeEvents(count < kMouseEventCapacity ? count : kMouseEventCapacity);
-    gMouse.x = Clamp(static_cast<int64_t>(gMouse.x) + gMouse.deltaX, gScreen.screenWidth);
-    gMouse.y = Clamp(static_cast<int64_t>(gMouse.y) + gMouse.deltaY, gScreen.screenHeight);
-    if (gScreen.windowed) SetCursorPos(area.left + gMouse.x, area.top + gMouse.y);
-    return 1;
-  }
-  if (result == DI_BUFFEROVERFLOW) {
-    // The dropped events may have held the button releases.
-    gMouse.button1 = gMouse.button2 = 0;
-  } else if (result == DIERR_INPUTLOST || result == DIERR_NOTACQUIRED) {
-    if (IsDisplayActive()) gMouse.device->Acquire();
-  }
-  return 0;
+  MouseEvent events[kMouseEventCapacity];
+  if (count > kMouseEventCapacity) count = kMouseEventCapacity;
+  for (DWORD i = 0; i < count; ++i) events[i] = MouseEvent{gMouse.events[i].dwOfs, gMouse.events[i].dwData};
+  int32_t taken =
+      ApplyMouseRead(&gMouse, ReadOutcome(result), events, count, gScreen.screenWidth, gScreen.screenHeight);
+  if (taken && gScreen.windowed) SetCursorPos(area.left + gMouse.x, area.top + gMouse.y);
+  if ((result == DIERR_INPUTLOST || result == DIERR_NOTACQUIRED) && IsDisplayActive()) gMouse.device->Acquire();
+  return taken;
 }
 
 void UncaptureMouse() {
@@ -218,14 +169,12 @@ void SetMousePosition(int32_t x, int32_t y) {
 }
 
 void EndMouse() {
-  if (!gMouse.initCalled) return;
+  if (!Ready()) return;
   ClipCursor(nullptr);
-  if (Ready() && !gMouse.cursorShown) ShowCursor(TRUE);
-  if (gMouse.device) {
-    gMouse.device->Unacquire();
-    gMouse.device->Release();
-    if (gScreen.mouseDevice == gMouse.device) gScreen.mouseDevice = nullptr;
-  }
-  if (gMouse.holdsDirectInput) CloseDirectInput();
+  if (!gMouse.cursorShown) ShowCursor(TRUE);
+  gMouse.device->Unacquire();
+  gMouse.device->Release();
+  if (gScreen.mouseDevice == gMouse.device) gScreen.mouseDevice = nullptr;
   gMouse = MouseState{};
+  CloseDirectInput();
 }

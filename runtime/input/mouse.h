@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "runtime/input/mouse_reading.h"
+
 constexpr DWORD kMouseEventCapacity = 24;
 
 enum MouseStatus : int32_t {
@@ -16,28 +18,22 @@ enum MouseStatus : int32_t {
   kMouseAcquired = 2,  // applied; lost acquisition is repaired by the poll itself
 };
 
-struct MouseState {
-  int32_t x;  // 0..screen width-1 after every successful poll
-  int32_t y;
-  int32_t deltaX;  // summed over the events of the last poll, in mouse counts
-  int32_t deltaY;
-  int32_t deltaZ;   // wheel movement of the last poll, raw units
-  int32_t button1;  // left, right and middle: 1 when down
-  int32_t button2;
-  int32_t button3;
+// The reading (position, movement, buttons) comes first. While the status is not kMouseNone the
+// mouse holds its device and one reference to the shared DirectInput; with kMouseNone neither.
+struct MouseState : MouseReading {
   int32_t wheelGranularity;  // raw wheel units per notch, read when acquired; 0 until then
   IDirectInputDevice7A* device;
   int32_t status;       // MouseStatus
   int32_t cursorShown;  // 1 while this library believes the system cursor visible
   int32_t suspended;    // SuspendMouse(1) freed the mouse
-  int32_t initCalled;
-  int32_t holdsDirectInput;  // InitMouse's OpenDirectInput, matched once by EndMouse
   DIDEVICEOBJECTDATA events[kMouseEventCapacity];
 };
 extern MouseState gMouse;
 
 // Every command below is a no-op returning 0 until InitMouse has made the device ready.
-int32_t InitMouse();  // 1 when the device is ready; a second call keeps it
+// 1 when the device is ready. A second start finds it ready and takes nothing more; a start that
+// fails gives back all it took.
+int32_t InitMouse();
 int32_t PollMouse();  // 1 when the device's events were read
 int32_t MousePosX();
 int32_t MousePosY();

@@ -1,5 +1,5 @@
 // Image decoders: a small registry of format readers that turn an image file's bytes into rows of
-// pixels for the sprite library, and the BMP colour-table expansion.
+// pixels for the sprite library. BMP files are read apart from it (bmp_file.h).
 //
 // A decoder's rows come top row first: kind 1 gives 24-bit blue, green, red rows at a pitch of
 // 3 * width rounded up to 4; kind 2 gives 32-bit blue, green, red, alpha rows at 4 * width. The
@@ -33,10 +33,3 @@ int32_t FindImageDecoder(intptr_t nameOrSize, const uint8_t* memory);
 int32_t DecodedWidth();
 int32_t DecodedHeight();
 int32_t DecodeImage(uint8_t* buffer, int32_t pitch, int32_t flags);
-
-// Expands a 1-, 4- or 8-bit (plain or RLE8) BMP to 24-bit blue, green, red rows, bottom row first,
-// at the given pitch, into a buffer of pitch * (height + 1) bytes. Every read stays inside the
-// file's size bytes and every write inside the buffer. 0 when nothing was expanded: the file's
-// headers do not describe an image that fits (a top-down BMP included), or the image is not one of
-// those kinds (more than 8 bits, RLE4); 1 otherwise.
-int32_t ExpandBmpPalette(const uint8_t* file, size_t size, uint8_t* buffer, int32_t pitch);

@@ -92,7 +92,10 @@ int32_t OpenBaseWindow() {
   windowClass.lpszClassName = kBaseWindowClass;
   if (!RegisterClassExA(&windowClass)) return gScreen.baseWindowCreated;
   gScreen.window = CreateWindowExA(0, kBaseWindowClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
-  if (gScreen.window) gScreen.baseWindowCreated = 1;
+  if (gScreen.window) {
+    gScreen.baseWindow = gScreen.window;
+    gScreen.baseWindowCreated = 1;
+  }
   return gScreen.baseWindowCreated;
 }
 
@@ -133,17 +136,27 @@ intptr_t InitSprite() {
   gScreen.formatDesc.dwSize = sizeof(DDSURFACEDESC2);
   gScreen.convertDesc = DDSURFACEDESC2{};
   gScreen.convertDesc.dwSize = sizeof(DDSURFACEDESC2);
-  gScreen.refreshRate = 0;
-  gScreen.frameRate = 0;
-  gScreen.autoFrameRate = 0;
-  gScreen.outputState = 0;
+  // A second start keeps what an open screen holds: its pacing and the DC it handed out.
+  if (!gScreen.screenWidth) {
+    gScreen.refreshRate = 0;
+    gScreen.frameRate = 0;
+    gScreen.autoFrameRate = 0;
+    gScreen.outputState = 0;
+  }
   // A second start keeps the registry, so that sprites made before stay reachable.
   if (!gScreen.sprites) gScreen.sprites = RegistryCreate(sizeof(SpriteRecord), 64, DeleteSpriteHook);
   if (!OpenBaseWindow()) return 0;
   if (!InitKeyboard()) return 0;
-  gScreen.started = 1;
-  if (!OpenDirectDraw()) return 0;
-  gScreen.baseWindow = gScreen.window;
+  // The library is one user of the shared DirectDraw object from its start to EndScreen, however
+  // often it is started; a start after one whose load failed tries the load again.
+  if (!gScreen.started) {
+    gScreen.started = 1;
+    OpenDirectDraw();
+  } else if (!gScreen.directDraw) {
+    CloseDirectDraw();
+    OpenDirectDraw();
+  }
+  if (!gScreen.directDraw) return 0;
   return reinterpret_cast<intptr_t>(gScreen.sprites);
 }
 

@@ -112,6 +112,10 @@ void FillScreen(uint32_t colour);
 uint32_t ConvertColour(uint32_t red, uint32_t green, uint32_t blue);  // for the open screen
 DrawingTarget* ScreenTarget();  // null while the back buffer is handed out or locked
 void ReleaseOutputDC();
+// Before presenting or closing: a drawing still open on the back buffer is ended (its DC goes back
+// through the target's release, and the drawing never touches it again), then whatever else is
+// handed out is given back.
+void GiveBackOutput();
 int32_t IsDisplayActive();
 
 // Presentation and pacing. Mode 1 waits for the retrace (full screen) or the beam (windowed);

@@ -165,6 +165,7 @@ void RepaintWindowed() {
 }
 
 void ReleaseScreen() {
+  GiveBackOutput();
   if (gScreen.device3D) {
     gScreen.device3D->Release();
     gScreen.device3D = nullptr;

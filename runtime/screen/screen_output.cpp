@@ -60,6 +60,11 @@ DrawingTarget* ScreenTarget() {
   return &target;
 }
 
+void GiveBackOutput() {
+  if (gDrawing.dc && gDrawing.releaseTarget == ReleaseOutputDC) EndDrawing();
+  ReleaseOutputDC();
+}
+
 void ReleaseOutputDC() {
   if (gScreen.outputState == 0) return;
   if (gScreen.backBuffer) {

@@ -75,7 +75,7 @@ IDirectDrawSurface7* SelectOutput(ObjectNumber sprite) {
 }
 
 void FlipBuffers(int32_t mode) {
-  ReleaseOutputDC();
+  GiveBackOutput();
   if (!gScreen.screenWidth || !gScreen.flipRoutine) return;
   SelectOutput(-1);
   gScreen.flipRoutine(mode);

@@ -1,4 +1,4 @@
-// Sprite pixel conversion by screen depth and layout, BMP header checks and memory-sprite rows.
+// Sprite pixel conversion by screen depth and layout, and memory-sprite rows.
 #include "runtime/screen/sprite_pixels.h"
 
 #include <cstring>
@@ -7,7 +7,6 @@
 
 namespace {
 uint32_t Read16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-uint32_t Read32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 void Write16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
@@ -96,56 +95,9 @@ bool ConvertSpriteRow(const uint8_t* source, int32_t sourceBits, int32_t width, 
   return true;
 }
 
-bool BmpPixelsFit(const BmpInfo& info, size_t size) {
-  uint64_t bytes = static_cast<uint64_t>(SourceRowPitch(info.width, info.bits)) * static_cast<uint64_t>(info.height);
-  return info.pixelOffset <= size && bytes <= size - info.pixelOffset;
-}
-
-namespace {
-constexpr uint32_t kBmpFileHeaderSize = 14;
-constexpr uint32_t kBmpInfoHeaderSize = 40;  // the smallest header with 32-bit sizes
-constexpr uint32_t kBmpMasksOffset = kBmpFileHeaderSize + kBmpInfoHeaderSize;
-
-// Bit masks are accepted when they spell the layout the plain format has anyway.
-bool PlainMasks(const uint8_t* data, size_t size, int32_t bits) {
-  if (size < kBmpMasksOffset + 12) return false;
-  uint32_t red = Read32(data + kBmpMasksOffset), green = Read32(data + kBmpMasksOffset + 4),
-           blue = Read32(data + kBmpMasksOffset + 8);
-  if (bits == 16) return red == 0x7C00 && green == 0x03E0 && blue == 0x001F;
-  if (bits == 32) return red == 0xFF0000 && green == 0xFF00 && blue == 0xFF;
-  return false;
-}
-}  // namespace
-
-bool ReadBmpInfo(const uint8_t* data, size_t size, BmpInfo* info) {
-  if (!data || !IsBmp(data, size) || size < kBmpMasksOffset) return false;
-  uint32_t headerSize = Read32(data + 14);
-  int32_t width = static_cast<int32_t>(Read32(data + 18));
-  int32_t height = static_cast<int32_t>(Read32(data + 22));
-  BmpInfo read{width, height, static_cast<int32_t>(Read16(data + 28)), static_cast<int32_t>(Read32(data + 30)),
-               Read32(data + 10)};
-  if (headerSize < kBmpInfoHeaderSize || headerSize > size - kBmpFileHeaderSize) return false;
-  if (width <= 0 || height <= 0 || width > kSpriteSizeLimit || height > kSpriteSizeLimit) return false;
-  if (read.pixelOffset < kBmpFileHeaderSize + headerSize || read.pixelOffset >= size) return false;
-  switch (read.bits) {
-    case 1:
-    case 4:
-    case 8:
-      break;
-    case 16:
-    case 32:
-      if (read.compression != kBmpRgb && !(read.compression == kBmpBitFields && PlainMasks(data, size, read.bits)))
-        return false;
-      if (!BmpPixelsFit(read, size)) return false;
-      break;
-    case 24:
-      if (read.compression != kBmpRgb || !BmpPixelsFit(read, size)) return false;
-      break;
-    default:
-      return false;
-  }
-  *info = read;
-  return true;
+bool SpriteSizeFits(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= kSpriteSizeLimit && height <= kSpriteSizeLimit &&
+         width * height <= kSpritePixelLimit;
 }
 
 void CopyMemorySpriteRows(const uint8_t* bottomUpRows, int32_t width, int32_t height, uint8_t* block) {

@@ -1,6 +1,6 @@
 // Turning image rows into a sprite surface's pixels: the conversion table by screen depth and
-// layout, the BMP header checks, and the row copy of memory sprites. Pure byte arithmetic with no
-// window or DirectX calls, so every row of the table is tested without a screen of that depth.
+// layout, and the row copy of memory sprites. Pure byte arithmetic with no window or DirectX
+// calls, so every row of the table is tested without a screen of that depth.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -23,30 +23,15 @@ bool CanConvertRow(int32_t sourceBits, int32_t depth);
 bool ConvertSpriteRow(const uint8_t* source, int32_t sourceBits, int32_t width, int32_t depth, int32_t format,
                       bool keepAlpha, uint8_t* destination);
 
-constexpr int32_t kBmpRgb = 0;
-constexpr int32_t kBmpRle8 = 1;
-constexpr int32_t kBmpRle4 = 2;
-constexpr int32_t kBmpBitFields = 3;
 constexpr int32_t kSpriteSizeLimit = 32767;  // sprite records keep sizes in 16 bits
+// The most pixels a sprite holds: 4096 by 4096, 64 MiB at 32 bits. Checked before any row buffer
+// is sized, so that a few bytes of header cannot make a load commit gigabytes for an image that
+// never becomes a sprite.
+constexpr int64_t kSpritePixelLimit = int64_t{1} << 24;
 
-struct BmpInfo {
-  int32_t width;
-  int32_t height;
-  int32_t bits;
-  int32_t compression;
-  uint32_t pixelOffset;
-};
-
-inline bool IsBmp(const uint8_t* data, size_t size) { return size >= 2 && data[0] == 'B' && data[1] == 'M'; }
-
-// Reads the headers of a BMP file of size bytes. False unless the file holds a bottom-up image of
-// 1, 4, 8, 16, 24 or 32 bits of at most kSpriteSizeLimit pixels each way with a pixel offset inside
-// the file; for 16-, 24- and 32-bit images also unless the rows are stored plainly (bit masks only
-// when they equal the plain 5-5-5 or 8-8-8 layout) and every row lies inside the file.
-bool ReadBmpInfo(const uint8_t* data, size_t size, BmpInfo* info);
-
-// Whether the file's own uncompressed pixel array, rows padded to 4 bytes, lies inside size bytes.
-bool BmpPixelsFit(const BmpInfo& info, size_t size);
+// Whether an image of width by height pixels can become a sprite: each size from 1 to
+// kSpriteSizeLimit, and at most kSpritePixelLimit pixels in all.
+bool SpriteSizeFits(int64_t width, int64_t height);
 
 // A memory sprite's block: width index bytes per row, top row first, from bottom-up source rows
 // padded to a multiple of 4.

@@ -2,6 +2,7 @@
 // palette, other formats decoded through the registry into a buffer of height + 1 rows.
 #include "runtime/screen/sprite_source.h"
 
+#include "runtime/screen/bmp_file.h"
 #include "runtime/screen/image_decoders.h"
 #include "runtime/screen/sprite_pixels.h"
 
@@ -13,9 +14,6 @@ bool AllocateRows(SpriteSource* source, int32_t pitch, uint8_t* (*allocate)(size
   source->pixels = source->buffer;
   return source->buffer != nullptr;
 }
-
-// 24-bit rows are 3 * width rounded up to a multiple of 4 bytes; 32-bit rows 4 * width.
-int32_t DecodedPitch(int32_t width, int32_t bits) { return bits == 32 ? 4 * width : 3 * width + (width & 3); }
 
 SpriteSourceResult ReadBmp(const uint8_t* data, size_t size, bool keepIndices, uint8_t* (*allocate)(size_t),
                            SpriteSource* source) {
@@ -31,8 +29,8 @@ SpriteSourceResult ReadBmp(const uint8_t* data, size_t size, bool keepIndices, u
   if (keepIndices)
     return bmp.bits == 8 && bmp.compression == kBmpRgb && BmpPixelsFit(bmp, size) ? kSourceReady : kSourceBmpNotIndexed;
   source->bits = 24;
-  if (!AllocateRows(source, DecodedPitch(bmp.width, 24), allocate)) return kSourceNoMemory;
-  return ExpandBmpPalette(data, size, source->buffer, source->pitch) ? kSourceReady : kSourceBmpUnusable;
+  if (!AllocateRows(source, SourceRowPitch(bmp.width, 24), allocate)) return kSourceNoMemory;
+  return ExpandBmpPalette(data, size, bmp, source->buffer, source->pitch) ? kSourceReady : kSourceBmpUnusable;
 }
 
 SpriteSourceResult DecodeOther(const uint8_t* data, size_t size, uint8_t* (*allocate)(size_t), SpriteSource* source) {
@@ -40,12 +38,10 @@ SpriteSourceResult DecodeOther(const uint8_t* data, size_t size, uint8_t* (*allo
   if (kind != 1 && kind != 2) return kSourceNoDecoder;
   source->width = DecodedWidth();
   source->height = DecodedHeight();
-  if (source->width <= 0 || source->height <= 0 || source->width > kSpriteSizeLimit ||
-      source->height > kSpriteSizeLimit)
-    return kSourceTooLarge;
+  if (!SpriteSizeFits(source->width, source->height)) return kSourceTooLarge;
   source->bits = kind == 2 ? 32 : 24;
   source->decodedAlpha = kind == 2;
-  if (!AllocateRows(source, DecodedPitch(source->width, source->bits), allocate)) return kSourceNoMemory;
+  if (!AllocateRows(source, SourceRowPitch(source->width, source->bits), allocate)) return kSourceNoMemory;
   int32_t decoded = DecodeImage(source->buffer, source->pitch, 0);
   if (decoded == kDecodeNoMemory) return kSourceNoMemory;
   source->decodeIncomplete = decoded == 0;
@@ -65,7 +61,7 @@ const char* SpriteSourceResultText(SpriteSourceResult result) {
     case kSourceNoDecoder:
       return "no image decoder reads it (unknown format or damaged header)";
     case kSourceTooLarge:
-      return "image size 0 or larger than 32767 pixels";
+      return "image size 0, or larger than a sprite can be (32767 pixels a side, 16777216 in all)";
     case kSourceNoMemory:
       return "not enough memory to decode it";
   }
@@ -76,6 +72,8 @@ SpriteSourceResult ReadSpriteSource(const uint8_t* data, size_t size, bool keepI
                                     uint8_t* (*allocate)(size_t bytes), SpriteSource* source) {
   *source = SpriteSource{};
   if (!data) return kSourceNoDecoder;
-  return IsBmp(data, size) ? ReadBmp(data, size, keepIndices, allocate, source)
-                           : DecodeOther(data, size, allocate, source);
+  if (IsBmp(data, size)) return ReadBmp(data, size, keepIndices, allocate, source);
+  // Decoders deliver true-colour rows, which hold no indices to keep.
+  if (keepIndices) return kSourceBmpNotIndexed;
+  return DecodeOther(data, size, allocate, source);
 }

@@ -21,9 +21,9 @@ struct SpriteSource {
 enum SpriteSourceResult : int32_t {
   kSourceReady = 0,
   kSourceBmpUnusable,    // headers, sizes, offsets or row data that do not fit the file, or a layout not read
-  kSourceBmpNotIndexed,  // indices were to be kept, but the BMP is no plain 8-bit one
+  kSourceBmpNotIndexed,  // indices were to be kept, but the image is no plain 8-bit BMP
   kSourceNoDecoder,      // no registered decoder accepts the bytes (or their header is damaged)
-  kSourceTooLarge,       // a decoded size of 0, or past the 16-bit sizes of a sprite
+  kSourceTooLarge,       // a decoded size of 0, or one that no sprite can have (SpriteSizeFits)
   kSourceNoMemory,       // memory ran out for the row buffer or the decoder
 };
 
@@ -31,7 +31,8 @@ enum SpriteSourceResult : int32_t {
 const char* SpriteSourceResultText(SpriteSourceResult result);
 
 // Reads size bytes of an image file. keepIndices asks for a plain 8-bit BMP's indices as they are
-// (memory sprites, 8-bit screens); otherwise palette BMPs are expanded. allocate returns zeroed
+// (memory sprites, 8-bit screens), and refuses every other image; otherwise palette BMPs are
+// expanded. allocate returns zeroed
 // memory or null. Whatever the result, source->buffer names the block allocated, if any, and the
 // caller frees it.
 SpriteSourceResult ReadSpriteSource(const uint8_t* data, size_t size, bool keepIndices,

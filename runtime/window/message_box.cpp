@@ -17,22 +17,29 @@ BOOL CALLBACK DisableThreadWindow(HWND window, LPARAM) {
   auto* node =
       (DisabledWindowNode*)NodeListAdd(&gMessageBoxes.disabledWindows, sizeof(ObjectNode) + sizeof(DisabledWindowNode));
   if (!node) return TRUE;  // without a record it could never be enabled again
-  EnableWindow(window, FALSE);
   node->thread = GetCurrentThreadId();
   node->window = window;
+  // Filled first: disabling runs the window's callbacks, which may show a message box themselves.
+  EnableWindow(window, FALSE);
   return TRUE;
 }
 
+DisabledWindowNode* FirstOfThread(DWORD thread) {
+  for (ObjectNode* node = gMessageBoxes.disabledWindows; node; node = node->older) {
+    auto* record = (DisabledWindowNode*)NodeRecord(node);
+    if (record->thread == thread) return record;
+  }
+  return nullptr;
+}
+
+// Each node leaves the list before its window is enabled, and the walk starts again from the head:
+// enabling runs the window's callbacks, which may show a message box and change the list.
 void EnableThreadWindows() {
   DWORD thread = GetCurrentThreadId();
-  for (ObjectNode* node = gMessageBoxes.disabledWindows; node;) {
-    ObjectNode* older = node->older;
-    auto* record = (DisabledWindowNode*)NodeRecord(node);
-    if (record->thread == thread) {
-      EnableWindow(record->window, TRUE);
-      NodeListRemove(&gMessageBoxes.disabledWindows, record);
-    }
-    node = older;
+  while (DisabledWindowNode* record = FirstOfThread(thread)) {
+    HWND window = record->window;
+    NodeListRemove(&gMessageBoxes.disabledWindows, record);
+    EnableWindow(window, TRUE);
   }
 }
 }  // namespace

@@ -93,16 +93,24 @@ intptr_t OpenWindowOwned(ObjectNumber number, int32_t x, int32_t y, int32_t widt
     RegistryFree(gWindows.windows, number);
     return 0;
   }
+  // Creating the window ran callbacks, which may have opened windows and moved the registry's slots;
+  // one that opened this very number took it, and this open gives way.
+  record = (WindowRecord*)RegistryRecord(gWindows.windows, number);
+  if (!record || record->window) {
+    DestroyWindow(window);
+    return 0;
+  }
   record->window = window;
   SetPropA(window, kWindowIdProperty, (HANDLE)(number + 1));
+  FillAccelerators(record);
+  record->mdiClient = nullptr;
+  // Showing runs callbacks too: the record is not touched after it.
   if (!hidden) {
     int show = (flags & kWindowMaximised)   ? SW_SHOWMAXIMIZED
                : (flags & kWindowMinimised) ? SW_SHOWMINIMIZED
                                             : SW_SHOWNORMAL;
     ShowWindow(window, show);
   }
-  FillAccelerators(record);
-  record->mdiClient = nullptr;
   return dynamic ? number : (intptr_t)window;
 }
 }  // namespace
@@ -132,23 +140,31 @@ void CloseWindowObject(ObjectNumber number) {
   if (!record) return;
   HWND window = record->window;
   HWND owner = GetWindow(window, GW_OWNER);
-  if (owner && !record->mdiClient) SetActiveWindow(owner);
+  if (owner && !record->mdiClient) {
+    SetActiveWindow(owner);
+    // Activation runs callbacks, which may have moved the registry's slots or closed this window.
+    record = (WindowRecord*)RegistryLookup(gWindows.windows, number);
+    if (!record || record->window != window) return;
+  }
+  // The number is freed before the window is destroyed, whose callbacks may open windows and move
+  // the slots: what the record holds is released from this copy.
+  WindowRecord closing = *record;
+  RegistryFree(gWindows.windows, number);
   RemovePropA(window, kWindowIdProperty);
   if (RemovePropA(window, kDropAcceptProperty)) RevokeDragDrop(window);
-  if (record->mdiClient) {
-    SendMessageA(record->mdiClient, WM_MDIDESTROY, (WPARAM)window, 0);
+  if (closing.mdiClient) {
+    SendMessageA(closing.mdiClient, WM_MDIDESTROY, (WPARAM)window, 0);
   } else {
     DestroyWindow(window);
     char className[48];
     FormatWindowClass(className, sizeof className, number);
     UnregisterClassA(className, Instance());
   }
-  if (record->accelerators) {
-    RuntimeFree(record->accelerators);
-    DestroyAcceleratorTable(record->acceleratorTable);
+  if (closing.accelerators) {
+    RuntimeFree(closing.accelerators);
+    DestroyAcceleratorTable(closing.acceleratorTable);
   }
-  if (record->background) DeleteObject(record->background);
-  RegistryFree(gWindows.windows, number);
+  if (closing.background) DeleteObject(closing.background);
 }
 
 HWND WindowHandle(ObjectNumber number) {
@@ -194,4 +210,5 @@ void EndWindowLibrary() {
   RegistryEnumStart(gWindows.windows);
   while (RegistryEnumNext(gWindows.windows, &number)) CloseWindowObject(number);
   FreeDropRecord();
+  FreeIssuedDropRecords();
 }

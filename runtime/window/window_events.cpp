@@ -29,14 +29,48 @@ bool TakeMessage(int32_t timeout, MSG* message) {
   if (MsgWaitForMultipleObjects(0, nullptr, FALSE, (DWORD)timeout, QS_ALLINPUT) == WAIT_TIMEOUT) return false;
   return PeekMessageA(message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD) != 0;
 }
+
+void ReleaseDropRecord(DropRecord* record) {
+  if (record->buffer) RuntimeFree(record->buffer);
+  RuntimeFree(record);
+}
 }  // namespace
 
 void FreeDropRecord() {
   EventState* events = Events();
   if (!events || !events->dropRecord) return;
-  if (void* buffer = ((DropRecord*)events->dropRecord)->buffer) RuntimeFree(buffer);
-  RuntimeFree(events->dropRecord);
+  ReleaseDropRecord((DropRecord*)events->dropRecord);
   events->dropRecord = nullptr;
+}
+
+DropRecord* NewDropRecord() {
+  EventState* events = Events();
+  auto* record = events ? (DropRecord*)RuntimeAlloc(sizeof(DropRecord)) : nullptr;
+  if (!record) return nullptr;
+  record->nextIssued = events->issued;
+  events->issued = record;
+  return record;
+}
+
+// The candidate is only compared with the issued records, never read, until it is found among them.
+bool ClaimDropRecord(LPARAM candidate) {
+  EventState* events = Events();
+  if (!events) return false;
+  for (DropRecord** link = &events->issued; *link; link = &(*link)->nextIssued) {
+    if ((LPARAM)*link != candidate) continue;
+    *link = (*link)->nextIssued;
+    return true;
+  }
+  return false;
+}
+
+void FreeIssuedDropRecords() {
+  EventState* events = Events();
+  while (events && events->issued) {
+    DropRecord* record = events->issued;
+    events->issued = record->nextIssued;
+    ReleaseDropRecord(record);
+  }
 }
 
 void QueueEvent(int32_t event, ObjectNumber window) {
@@ -74,6 +108,8 @@ int32_t ReadWindowEvent(int32_t timeout) {
     events->immediate = 0;
     return immediate;
   }
+  // A drop message the window procedure refused is no event; its own number would read as a drop.
+  if (message.message == MSG_DROP_WINDOW || message.message == MSG_DROP_CONTROL) return EVENT_NONE;
   events->lastWParam = message.wParam;
   events->lastLParam = message.lParam;
   return (int32_t)message.message;

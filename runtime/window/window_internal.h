@@ -51,6 +51,15 @@ struct EventNode {
   ObjectNumber window;
 };
 
+// The data of a drop, in the RuntimeHeap: its sixth word is null or a RuntimeHeap buffer the record
+// owns. Words are pointer-sized so the buffer's address fits on 64-bit builds. Any process can post
+// the drop messages with any lParam, so the window procedure takes only records NewDropRecord made.
+struct DropRecord {
+  intptr_t words[5];
+  void* buffer;
+  DropRecord* nextIssued;  // on EventState's issued list until its message arrives
+};
+
 // The window events state. Numbers and data are pointer-sized since window numbers are.
 struct EventState {
   intptr_t data;
@@ -62,15 +71,8 @@ struct EventState {
   EventNode* head;
   EventNode* tail;
   WindowCallback globalCallback;
-  void* dropRecord;  // a DropRecord, freed at the next read
-};
-
-// What the sender of a drop message allocates from the RuntimeHeap: the drop's data, whose sixth
-// word is null or a RuntimeHeap buffer the record owns. Words are pointer-sized so the buffer's
-// address fits on 64-bit builds.
-struct DropRecord {
-  intptr_t words[5];
-  void* buffer;
+  void* dropRecord;    // a DropRecord, freed at the next read
+  DropRecord* issued;  // drop records made by NewDropRecord whose message has not come yet
 };
 
 // The window sizing state: one for all windows, since sizing holds the mouse capture.
@@ -136,6 +138,14 @@ LRESULT RuntimeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 void QueueEvent(int32_t event, ObjectNumber window);
 LRESULT RouteControlMessage(HWND control, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void FreeDropRecord();
+// A zeroed drop record for the sender of a MSG_DROP_WINDOW or MSG_DROP_CONTROL message, listed as
+// issued; null when memory runs out. It is freed by the read after the one that returns its event,
+// or by the library end when its message never arrives.
+DropRecord* NewDropRecord();
+// Takes a drop message's lParam off the issued list; false (nothing read through it) when the
+// program did not issue it or it was delivered already.
+bool ClaimDropRecord(LPARAM candidate);
+void FreeIssuedDropRecords();
 // The runtime window a message's window belongs to: itself or its nearest ancestor carrying the
 // window property. -1 and a null record when there is none.
 ObjectNumber FindRuntimeWindow(HWND window, WindowRecord** record);

@@ -90,20 +90,13 @@ LRESULT OnTrayEvent(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT OnDrop(int32_t event, WPARAM wParam, LPARAM lParam) {
+  if (!ClaimDropRecord(lParam)) return UNHANDLED;
   // A record not yet handed to a read would otherwise be lost.
   FreeDropRecord();
   Events().immediate = event;
   if (event == EVENT_DROP_CONTROL) Events().data = (intptr_t)wParam;
   Events().dropRecord = (void*)lParam;
   return 0;
-}
-
-// The window's own callback, or else the global one; true when it gave the message's result.
-bool RunCallbacks(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-  WindowCallback callback = record && record->callback ? record->callback : Events().globalCallback;
-  if (!callback) return false;
-  *result = callback(window, message, wParam, lParam);
-  return *result != CONTINUE_RUNTIME;
 }
 }  // namespace
 
@@ -125,8 +118,13 @@ LRESULT RuntimeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   if (sized != UNHANDLED) return sized;
   WindowRecord* record;
   ObjectNumber number = FindRuntimeWindow(window, &record);
-  LRESULT called;
-  if (RunCallbacks(record, window, message, wParam, lParam, &called)) return called;
+  // The window's own callback, or else the global one, may give the message's result.
+  if (WindowCallback callback = record && record->callback ? record->callback : Events().globalCallback) {
+    LRESULT called = callback(window, message, wParam, lParam);
+    if (called != CONTINUE_RUNTIME) return called;
+    // It may have opened or closed windows and moved the registry's slots.
+    number = FindRuntimeWindow(window, &record);
+  }
   Events().window = number;
 
   switch (message) {

@@ -61,21 +61,32 @@ std::set<const void*> Neighbours(const CollisionGrid* grid, const Entity* entity
   return out;
 }
 
-// The cells an entity occupies, which must all be cells its bounds overlap; after a placement that
-// could only partly be made, not all of those.
-std::string Cells(const CollisionGrid* grid, const Entity* entity) {
-  ListNode* entry = FindGridEntry(grid, entity);
-  if (!entry) return "not in the grid";
+// The cells an entity's bounds overlap, in the order a placement enters them.
+std::string Overlapped(const CollisionGrid* grid, const Entity* entity) {
   EntityBounds b;
   GetEntityBounds(entity, &b);
   std::string cells;
+  for (int32_t i = 0; i < grid->columns; ++i)
+    for (int32_t j = 0; j < grid->rows; ++j) {
+      const GridCell* cell = GridCellAt(grid, i, j);
+      if (cell->x < b.left + b.width && b.left < cell->x + cell->width && cell->y < b.top + b.height &&
+          b.top < cell->y + cell->height)
+        cells += std::to_string(i) + "," + std::to_string(j) + " ";
+    }
+  return cells;
+}
+
+// The cells an entity occupies: all those its bounds overlap, or none after a placement that
+// could not be made.
+std::string Cells(const CollisionGrid* grid, const Entity* entity) {
+  ListNode* entry = FindGridEntry(grid, entity);
+  if (!entry) return "not in the grid";
+  std::string cells;
   for (ListNode* ref = ObjListFirst(static_cast<ObjectList*>(entry->extra)); ref; ref = ref->next) {
     auto* cell = static_cast<const GridCell*>(ref->item);
-    EXPECT_TRUE(cell->x < b.left + b.width && b.left < cell->x + cell->width && cell->y < b.top + b.height &&
-                b.top < cell->y + cell->height)
-        << Describe(entity) << " occupies a cell it does not overlap";
     cells += std::to_string(cell->x / kCellSize) + "," + std::to_string(cell->y / kCellSize) + " ";
   }
+  EXPECT_TRUE(cells.empty() || cells == Overlapped(grid, entity)) << Describe(entity) << " occupies " << cells;
   return cells;
 }
 
@@ -128,6 +139,7 @@ class DemoScene : public Scenario {
     CheckStructures("release");
     FreeGrid(gProgram.grid);
     EXPECT_EQ(RegisteredBlocks().size(), 0u) << "list blocks left once the grid is freed";
+    ReleaseSpareBlocks();
     FreeEntity(gProgram.player);
     RewindList(&gProgram.birds);
     while (ListElement* element = StepList(&gProgram.birds)) FreeEntity(*static_cast<Entity**>(ElementData(element)));
@@ -163,7 +175,10 @@ class DemoScene : public Scenario {
       player->y = static_cast<float>((frame * 31) % 580);
     }
     UpdateMovedFlag(player);
-    UpdateMovedEntities(grid);
+    int32_t placed = UpdateMovedEntities(grid);
+    r.Answer(what + " re-placement", placed != 0, "made");
+    if (placed && player && player->moved && FindGridEntry(grid, player))
+      EXPECT_EQ(Cells(grid, player), Overlapped(grid, player)) << what << ": re-placement reported but not made";
     ObjectList* candidates = QueryCandidates(grid, player);
     r.Answer(what + " query", candidates != nullptr || !grid, "made");
     int32_t count = static_cast<int32_t>(ObjListCount(candidates));

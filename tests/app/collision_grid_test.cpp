@@ -1,5 +1,6 @@
 // Collision grid: placement at edges and corners, re-placement of moved entities, the candidate
-// query, entities added twice, and a randomised check against a direct overlap test.
+// query, entities added twice, running out of memory, a randomised check against a direct
+// overlap test, and random sequences checked step by step against the plain reference model.
 #include "app/collision_grid.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "app_setup.h"
+#include "grid_model.h"
 
 namespace {
 
@@ -51,14 +53,7 @@ class CollisionGridTest : public ::testing::Test {
     FreeGrid(grid);
   }
   // An entity whose bounds are exactly the given box.
-  Entity* At(float x, float y, int32_t w, int32_t h) {
-    Entity* e = CreateEntity("e", AnyID);
-    e->x = x;
-    e->y = y;
-    e->width = w;
-    e->height = h;
-    return e;
-  }
+  Entity* At(float x, float y, int32_t w, int32_t h) { return grid_model::MakeBox(x, y, w, h); }
   Entity* Added(float x, float y, int32_t w, int32_t h) {
     Entity* e = At(x, y, w, h);
     AddEntityToGrid(grid, e);
@@ -313,21 +308,147 @@ TEST(CollisionGridProperty, PlacementMatchesDirectOverlapAfterRandomMoves) {
   }
 }
 
-TEST_F(CollisionGridTest, AQueryThatCannotListEveryNeighbourGivesNoList) {
-  Entity* e = Added(40, 40, 20, 20);
-  Added(45, 45, 5, 5);
-  Added(50, 35, 5, 5);
-  intptr_t entries = gProgram.registry.info->count;
-  PlatformFailAllocations(0, false);
-  ObjListFree(QueryCandidates(grid, e));
-  uint64_t allocations = PlatformAllocationCount();
-  for (uint64_t failing = 1; failing <= allocations; ++failing) {
-    PlatformFailAllocations(failing, false);
-    EXPECT_EQ(QueryCandidates(grid, e), nullptr) << failing;
-    PlatformFailAllocations(0, false);
-    EXPECT_EQ(gProgram.registry.info->count, entries) << failing;
+// Random sequences of adds (new entities and ones added before), moves, re-placement of the moved
+// ones or of one entity, and queries, with boxes of no area, far outside the grid and larger than
+// it: after every step the grid and the plain model agree on everything that can be seen.
+TEST(CollisionGridModel, AgreesWithThePlainAlgorithmsThroughRandomSequences) {
+  EnsureAppStarted();
+  std::mt19937 rng(20261208);
+  auto below = [&](int n) { return (int)(rng() % (unsigned)n); };
+  const int shapes[][4] = {{25, 18, 32, 32}, {7, 5, 13, 29}, {1, 1, 64, 64}, {12, 9, 5, 7}};
+  for (const auto& s : shapes) {
+    grid_model::GridTwin twin(s[0], s[1], s[2], s[3]);
+    ASSERT_NE(twin.Grid(), nullptr);
+    const int spanX = s[0] * s[2], spanY = s[1] * s[3];
+    auto coordinate = [&](int span) {
+      switch (below(8)) {
+        case 0:
+          return -1e6f - (float)below(1000000);  // far outside
+        case 1:
+          return (float)span + 1e6f;
+        default:
+          return (float)(below(span * 3 / 2 + 2) - span / 4) + 0.25f * (float)below(4);
+      }
+    };
+    auto size = [&](int cell, int span) {
+      switch (below(10)) {
+        case 0:
+          return 0;  // no area
+        case 1:
+          return -below(20);
+        case 2:
+          return span + below(3 * span);  // larger than the grid
+        default:
+          return 1 + below(3 * cell);
+      }
+    };
+    std::vector<Entity*> added;
+    for (int step = 0; step < 250; ++step) {
+      Entity* some = added.empty() ? nullptr : added[below((int)added.size())];
+      int op = below(10);
+      if (op < 3 || !some) {
+        Entity* e = twin.Make(coordinate(spanX), coordinate(spanY), size(s[2], spanX), size(s[3], spanY));
+        if (below(6) == 0) e->scaleX = 0.5f * (float)below(5);
+        if (below(12) == 0) {
+          twin.Place(e);  // never added: nothing happens
+        } else {
+          twin.Add(e);
+          added.push_back(e);
+        }
+      } else if (op == 3) {
+        twin.Add(some);  // added again: its first entry is re-placed
+      } else if (op < 6) {
+        bool jump = below(2) == 0;
+        float x = jump ? coordinate(spanX) : some->x + (float)(below(17) - 8);
+        float y = jump ? coordinate(spanY) : some->y + (float)(below(17) - 8);
+        if (below(5) == 0) some->width = size(s[2], spanX);  // a size change alone does not count
+        twin.Move(some, x, y);
+      } else if (op < 8) {
+        twin.UpdateMoved();
+      } else {
+        twin.Place(some);  // re-placed whatever its flag; op 9 only queries, as every step does
+      }
+      ASSERT_EQ(twin.Check(), "") << "grid " << s[0] << "x" << s[1] << ", step " << step;
+    }
   }
-  EXPECT_EQ(Query(e).size(), 2u);
+}
+
+// Running out of memory: every call reports it, the grid stays valid, the registry holds exactly
+// the live list blocks, and the next call with memory succeeds.
+class CollisionGridWithoutMemory : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureAppStarted();
+    heap_ = gCore.blockHeap;
+  }
+  void TearDown() override { Recover(); }
+  // The heap refuses, and no freed block is kept for re-use but those the test frees from here on.
+  void RunOut() {
+    for (int32_t size : {kShortNodeSize, kFullNodeSize}) {
+      while (gProgram.spare[size == kFullNodeSize].first) held_.push_back(AllocObject(size));
+    }
+    gCore.blockHeap = nullptr;
+  }
+  void Recover() {
+    gCore.blockHeap = heap_;
+    for (ListNode* block : held_) FreeObject(block);
+    held_.clear();
+  }
+  HeapHandle heap_ = nullptr;
+  std::vector<ListNode*> held_;
+};
+
+TEST_F(CollisionGridWithoutMemory, PlacementIntoMoreCellsLeavesTheEntityInNone) {
+  grid_model::GridTwin twin(25, 18, 32, 32);
+  Entity* e = twin.Make(40, 40, 10, 10);  // one cell
+  Entity* other = twin.Make(70, 70, 10, 10);
+  twin.Add(e);
+  twin.Add(other);
+  e->width = e->height = 50;
+  RunOut();
+  EXPECT_EQ(PlaceEntity(twin.Grid(), e), 0);
+  EXPECT_EQ(CellsOf(twin.Grid(), e), Cells{});
+  EXPECT_EQ(UpdateMovedEntities(twin.Grid()), 1) << "nothing moved";
+  Recover();
+  EXPECT_EQ(GridValidate(twin.Grid()), 1);
+  twin.Place(e);  // the model places it too: from here on both agree again
+  EXPECT_EQ(CellsOf(twin.Grid(), e), (Cells{{1, 1}, {1, 2}, {2, 1}, {2, 2}}));
+  EXPECT_EQ(twin.Check(), "");
+}
+
+TEST_F(CollisionGridWithoutMemory, AHalfMadeEntryOrCandidateListIsUndone) {
+  grid_model::GridTwin twin(25, 18, 32, 32);
+  Entity* a = twin.Make(0, 0, 20, 20);
+  Entity* b = twin.Make(10, 10, 20, 20);
+  Entity* late = twin.Make(5, 5, 5, 5);
+  twin.Add(a);
+  twin.Add(b);
+  ListNode* one = AllocObject(kFullNodeSize);
+  RunOut();
+  intptr_t blocks = gProgram.registry.info->count;
+  FreeObject(one);  // one full block to re-use: an entry or a list header, but not more
+  EXPECT_EQ(QueryCandidates(twin.Grid(), a), nullptr) << "the header was made, its candidate not";
+  EXPECT_EQ(AddEntityToGrid(twin.Grid(), late), 0) << "the entry was made, its references not";
+  EXPECT_EQ(gProgram.registry.info->count, blocks - 1);
+  Recover();
+  EXPECT_EQ(twin.Check(), "");
+}
+
+TEST_F(CollisionGridWithoutMemory, AddAndQueryChangeNothing) {
+  grid_model::GridTwin twin(25, 18, 32, 32);
+  for (int n = 0; n < 16; ++n) twin.Add(twin.Make(20.0f * n, 0, 20, 20));
+  Entity* late = twin.Make(0, 0, 20, 20);
+  RunOut();
+  intptr_t blocks = gProgram.registry.info->count;
+  EXPECT_EQ(AddEntityToGrid(twin.Grid(), late), 0) << "the entity list's order array is full";
+  EXPECT_EQ(AddEntityToGrid(twin.Grid(), twin.EntitiesMade()[0]), 0) << "an entity added again";
+  EXPECT_EQ(QueryCandidates(twin.Grid(), twin.EntitiesMade()[0]), nullptr);
+  EXPECT_EQ(gProgram.registry.info->count, blocks);
+  Recover();
+  EXPECT_EQ(twin.Check(), "");
+  EXPECT_EQ(ObjListCount(twin.Grid()->entities), 16);
+  twin.Add(late);
+  EXPECT_EQ(twin.Check(), "");
 }
 
 TEST(CollisionGridOutOfMemory, NoGridIsMadeWithoutItsName) {

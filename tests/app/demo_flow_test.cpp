@@ -1,7 +1,6 @@
 // The demonstration's own flow: the scene it builds and the small rules of its frames.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 #include "app/collision_grid.h"
@@ -9,7 +8,19 @@
 #include "app/entity.h"
 #include "app/object_list.h"
 #include "app_setup.h"
+#include "runtime/core/heaps.h"
 #include "runtime/core/random.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/text.h"
+#include "runtime/drawing/drawing.h"
+#include "runtime/input/keyboard.h"
+#include "runtime/input/mouse.h"
+#include "runtime/network/network.h"
+#include "runtime/screen/image_decoders.h"
+#include "runtime/screen/screen.h"
+#include "runtime/screen/sprites3d.h"
+#include "runtime/sound/sound.h"
+#include "runtime/window/window.h"
 
 namespace {
 
@@ -82,11 +93,12 @@ TEST(DemoFrame, MarkerColourPrefersTheLeftButtonThenTheRight) {
   EXPECT_EQ(MarkerColour(0, 0), 0x808080u);
 }
 
-TEST(DemoFrame, PlayerTurnsFiftyDegreesPerSecondOfFrameAndStaysFiniteOnAZeroFrame) {
+TEST(DemoFrame, PlayerTurnsFiftyOverElapsedDegreesAndAFrameReadAsNoTimeCountsAsAPacedFrame) {
   EXPECT_FLOAT_EQ(PlayerTurnStep(20), 2.5f);
   EXPECT_FLOAT_EQ(PlayerTurnStep(50), 1.0f);
-  EXPECT_TRUE(std::isfinite(PlayerTurnStep(0)));
-  EXPECT_FLOAT_EQ(PlayerTurnStep(0), 50.0f);
+  EXPECT_FLOAT_EQ(PlayerTurnStep(17), 50.0f / 17);
+  EXPECT_FLOAT_EQ(PlayerTurnStep(0), 50.0f / 17) << "about 3 degrees, not 50 at once";
+  EXPECT_FLOAT_EQ(PlayerTurnStep(-3), 50.0f / 17) << "never backwards";
 }
 
 TEST(DemoFrame, PacingStretchesShortFramesToSeventeenMilliseconds) {
@@ -97,6 +109,18 @@ TEST(DemoFrame, PacingStretchesShortFramesToSeventeenMilliseconds) {
   EXPECT_EQ(FramePacingDelay(40), 0u);
   // The first frame measures from tick 0, a whole uptime: no delay, even past 2^31 ms.
   EXPECT_EQ(FramePacingDelay(0x90000000u), 0u);
+}
+
+// Shutdown is not start-up reversed: the windows go first, the screen and object storage last.
+TEST(DemoLifecycle, LibrariesStartAndEndInTheProgramsOrders) {
+  const LibraryRoutine start[kLibraryStartCount] = {InitStringTemp,     InitObjectNodes,    InitDrawing,
+                                                    ResetImageDecoders, InitMessageBoxes,   InitLoadedModules,
+                                                    InitMemoryBlocks,   InitControlLibrary, InitWindowLibrary};
+  const LibraryRoutine end[kLibraryEndCount] = {EndWindowLibrary, End3DSprites,    EndSound,         EndNetwork,
+                                                EndMouse,         EndMemoryBlocks, EndLoadedModules, EndKeyboard,
+                                                EndScreen,        EndObjectNodes};
+  for (int i = 0; i < kLibraryStartCount; ++i) EXPECT_EQ(kLibraryStartOrder[i], start[i]) << "start routine " << i;
+  for (int i = 0; i < kLibraryEndCount; ++i) EXPECT_EQ(kLibraryEndOrder[i], end[i]) << "end routine " << i;
 }
 
 }  // namespace

@@ -109,25 +109,89 @@ TEST_F(ObjectListTest, ShortListsMakeShortNodes) {
   EXPECT_EQ(RegistryEntries(refs), 0);
 }
 
-TEST_F(ObjectListTest, FreeObjectDropsEveryRegistryEntryOfTheBlock) {
+TEST_F(ObjectListTest, TheRegistryHoldsEveryLiveBlockOnce) {
   ListNode* block = AllocObject(kFullNodeSize);
-  // The same address recorded again, between other entries and at the ends of the registry.
-  RegisterAllocation(block);
-  RegisterAllocation(list);
-  RegisterAllocation(block);
-  EXPECT_EQ(RegistryEntries(block), 3);
+  EXPECT_EQ(RegisterAllocation(block), 1) << "recorded already: nothing changes";
+  EXPECT_EQ(RegistryEntries(block), 1);
   intptr_t before = gProgram.registry.info->count;
   FreeObject(block);
   EXPECT_EQ(RegistryEntries(block), 0);
-  EXPECT_EQ(gProgram.registry.info->count, before - 3);
-  EXPECT_EQ(RegistryEntries(list), 2);
+  EXPECT_EQ(gProgram.registry.info->count, before - 1);
   UnregisterAllocation(list);
-  RegisterAllocation(list);
-  // Unrecorded addresses change nothing.
+  EXPECT_EQ(RegistryEntries(list), 0);
+  // Unrecorded blocks change nothing.
   before = gProgram.registry.info->count;
-  UnregisterAllocation(&before);
+  UnregisterAllocation(list);
   FreeObject(nullptr);
   EXPECT_EQ(gProgram.registry.info->count, before);
+  EXPECT_EQ(ObjListValidate(list), 0) << "a list whose header is not recorded";
+  EXPECT_EQ(RegisterAllocation(list), 1);
+  EXPECT_EQ(RegistryEntries(list), 1);
+}
+
+TEST_F(ObjectListTest, FreedNodeBlocksAreReusedOutsideTheRegistry) {
+  ListNode* short1 = AllocObject(kShortNodeSize);
+  ListNode* full = AllocObject(kFullNodeSize);
+  short1->item = list;
+  intptr_t before = gProgram.registry.info->count;
+  FreeObject(short1);
+  EXPECT_EQ(gProgram.registry.info->count, before - 1);
+  EXPECT_EQ(RegistryEntries(short1), 0);
+  ListNode* again = AllocObject(kShortNodeSize);
+  EXPECT_EQ(again, short1) << "the latest freed block of the size comes back";
+  EXPECT_EQ(again->item, nullptr);
+  EXPECT_EQ(again->size, kShortNodeSize);
+  EXPECT_EQ(RegistryEntries(again), 1);
+  ListNode* other = AllocObject(kFullNodeSize + 8);
+  EXPECT_NE(other, again) << "another size is not served from the kept blocks";
+  FreeObject(other);
+  FreeObject(again);
+  FreeObject(full);
+  EXPECT_GE(gProgram.spare[0].count, 1);
+  ReleaseSpareBlocks();
+  EXPECT_EQ(gProgram.spare[0].first, nullptr);
+  EXPECT_EQ(gProgram.spare[1].count, 0);
+  EXPECT_EQ(gProgram.registry.info->count, before - 2) << "released blocks were out of the registry already";
+}
+
+TEST_F(ObjectListTest, TheTailIsKeptThroughRemovalMovingAndClearing) {
+  ListNode* a = Append(1);
+  ListNode* b = Append(2);
+  ObjListRemove(list, b);
+  EXPECT_EQ(ObjListLast(list), a);
+  ListNode* c = Append(3);
+  EXPECT_EQ(a->next, c);
+  // A node moved to another list's tail stays the same live block.
+  ObjectList* other = AllocObject(kFullNodeSize);
+  EXPECT_EQ(ObjListDetach(list, a), 1);
+  EXPECT_EQ(ObjListDetach(list, a), 0) << "not linked any more";
+  ObjListAttach(other, a);
+  EXPECT_EQ(Items(), (std::vector<intptr_t>{3}));
+  EXPECT_EQ(ObjListLast(other), a);
+  EXPECT_EQ(RegistryEntries(a), 1);
+  EXPECT_EQ(ObjListValidate(list), 1);
+  EXPECT_EQ(ObjListValidate(other), 1);
+  ObjListDetach(list, c);
+  EXPECT_EQ(ObjListLast(list), list);
+  ObjListAttach(list, c);
+  ObjListClear(list);
+  EXPECT_EQ(ObjListLast(list), list);
+  Append(4);
+  EXPECT_EQ(Items(), (std::vector<intptr_t>{4}));
+  ObjListFree(other);
+}
+
+TEST_F(ObjectListTest, ValidateNoticesBrokenBookkeeping) {
+  ListNode* a = Append(1);
+  ListNode* b = Append(2);
+  list->prev = a;
+  EXPECT_EQ(ObjListValidate(list), 0) << "the tail word names a node that is not the last";
+  list->prev = b;
+  ListElement* record = b->registered;
+  b->registered = a->registered;
+  EXPECT_EQ(ObjListValidate(list), 0) << "a record of another block";
+  b->registered = record;
+  EXPECT_EQ(ObjListValidate(list), 1);
 }
 
 TEST_F(ObjectListTest, NullAndForeignArgumentsAreIgnored) {
@@ -143,17 +207,16 @@ TEST_F(ObjectListTest, NullAndForeignArgumentsAreIgnored) {
 }
 
 TEST_F(ObjectListTest, ABlockTheRegistryCannotRecordIsNotHandedOut) {
+  const int32_t size = kFullNodeSize + 8;  // not a node size: every block comes from the heap
   intptr_t entries = gProgram.registry.info->count;
   size_t blocks = PlatformHeapBlockCount(gCore.blockHeap);
-  PlatformFailAllocations(2, false);  // the block is made, its registry element is not
-  EXPECT_EQ(AllocObject(kFullNodeSize), nullptr);
-  PlatformFailAllocations(2, false);
-  EXPECT_EQ(ObjListAppend(list), nullptr);
+  for (uint64_t failing : {1, 2}) {  // the block, then its registry element
+    PlatformFailAllocations(failing, false);
+    EXPECT_EQ(AllocObject(size), nullptr) << failing;
+  }
   PlatformFailAllocations(0, false);
   EXPECT_EQ(gProgram.registry.info->count, entries);
   EXPECT_EQ(PlatformHeapBlockCount(gCore.blockHeap), blocks);
-  EXPECT_EQ(ObjListCount(list), 0);
-  EXPECT_EQ(ObjListValidate(list), 1);
 }
 
 }  // namespace

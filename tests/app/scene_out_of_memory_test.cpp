@@ -89,6 +89,7 @@ class SceneOutOfMemory : public ::testing::Test {
 
   void FreeScene() {
     FreeGrid(gProgram.grid);
+    ReleaseSpareBlocks();
     FreeEntity(gProgram.player);
     RewindList(&gProgram.birds);
     while (ListElement* element = StepList(&gProgram.birds)) FreeEntity(*static_cast<Entity**>(ElementData(element)));

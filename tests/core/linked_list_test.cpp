@@ -86,6 +86,28 @@ TEST_F(LinkedListTest, RemovingWhileWalkingVisitsEveryElementOnce) {
   EXPECT_EQ(Value(list.info->last), 3);
 }
 
+TEST_F(LinkedListTest, RemoveElementUnlinksAnyPositionAndRewinds) {
+  Fill(4);
+  std::vector<ListElement*> e;
+  for (ListElement* x = list.info->first; x; x = x->next) e.push_back(x);
+  RemoveElement(&list, e[1]);  // the cursor stands on the last element, after it
+  EXPECT_EQ(list.current, nullptr);
+  EXPECT_EQ(list.info->index, 0);
+  RemoveElement(&list, e[0]);
+  RemoveElement(&list, e[3]);
+  EXPECT_EQ(Values(&list), (std::vector<intptr_t>{3}));
+  EXPECT_EQ(list.info->count, 1);
+  EXPECT_EQ(list.info->first, e[2]);
+  EXPECT_EQ(list.info->last, e[2]);
+  EXPECT_EQ(e[2]->prev, nullptr);
+  EXPECT_EQ(e[2]->next, nullptr);
+  RemoveElement(&list, e[2]);
+  EXPECT_EQ(list.info->first, nullptr);
+  EXPECT_EQ(list.info->last, nullptr);
+  RemoveElement(&list, nullptr);
+  EXPECT_EQ(list.info->count, 0);
+}
+
 TEST_F(LinkedListTest, EmptyAndFreeAreSafeOnAnyVariable) {
   Fill(4);
   EmptyLinkedList(&list);

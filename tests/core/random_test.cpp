@@ -1,8 +1,14 @@
 // The RANROT generator's sequence for a fixed seed, its edge cases, ticks and delays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "runtime/core/random.h"
 
@@ -44,14 +50,41 @@ TEST(Random, SeedsItselfOnFirstUse) {
   EXPECT_EQ(gRandom.seeded, 1);
 }
 
-TEST(Ticks, DelayAdvancesTheTickCount) {
+TEST(Ticks, DelayAdvancesTheTickCountByItsLength) {
+  StartTickClock();
   auto start = std::chrono::steady_clock::now();
   uint32_t before = ElapsedTicks();
   DelayMs(50);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(45));
-  // The tick count advances in steps of up to about 16 ms, so it may show less of the sleep.
-  EXPECT_GE(ElapsedTicks() - before, 30u);
+  uint32_t ticks = ElapsedTicks() - before;
+  auto slept = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_GE(slept.count(), 45);
+  EXPECT_GE(ticks, 49u);
+  EXPECT_LE(ticks, static_cast<uint32_t>(slept.count()) + 2);
   DelayMs(0);
+  EndTickClock();
+}
+
+// Frames of about 17 ms are measured on this clock: it must count single milliseconds, not the
+// system tick's steps of about 16.
+TEST(Ticks, TheTickCountAdvancesMillisecondByMillisecond) {
+  StartTickClock();
+  std::vector<uint32_t> steps;
+  uint32_t last = ElapsedTicks();
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+  while (std::chrono::steady_clock::now() < until) {
+    uint32_t now = ElapsedTicks();
+    if (now != last) steps.push_back(now - last);
+    last = now;
+  }
+  EndTickClock();
+  ASSERT_GE(steps.size(), 20u) << "changes seen in 200 ms";
+  std::sort(steps.begin(), steps.end());
+  EXPECT_EQ(steps[steps.size() / 2], 1u) << "median step";
+#ifdef _WIN32
+  // The same milliseconds since the system started as the system's own tick count.
+  EXPECT_LE(static_cast<int32_t>(ElapsedTicks() - GetTickCount()), 40);
+  EXPECT_GE(static_cast<int32_t>(ElapsedTicks() - GetTickCount()), -40);
+#endif
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "support/screen_fixture.h"
 
 namespace {
@@ -199,11 +201,45 @@ TEST_F(Drawing, EndRestoresTheDCsOwnObjects) {
   ReleaseOutputDC();
 }
 
-TEST_F(Drawing, FlipGivesBackADCStillHandedOut) {
-  ASSERT_NE(gScreen.outputState, 0);
+// Shapes whose far corner lies past the 32-bit limits end at the edge of GDI's coordinate space
+// instead of wrapping around to the other side of the range, across the screen.
+TEST_F(Drawing, ShapesReachingPastTheLimitsStayOffTheScreen) {
+  SetDrawColor(kRed);
+  DrawRect(INT_MAX - 10, 0, 100, 100, kGreen);
+  DrawRect(INT_MIN + 10, 0, -100, 100, kGreen);
+  DrawLine(INT_MAX - 5, 10, 100, 0);
+  DrawLine(INT_MIN + 5, 20, -100, 0);
+  DrawCircle(INT_MAX - 5, 120, 100);
+  DrawCircle(INT_MIN + 5, 120, 100);
+  SurfacePixels pixels = Finish();
+  ASSERT_TRUE(pixels.ok());
+  for (int x = 0; x < 320; x += 7)
+    for (int y : {5, 10, 20, 50, 120, 200}) EXPECT_EQ(pixels.at(x, y), kBackground) << x << "," << y;
+}
+
+// Presenting ends a drawing still open on the back buffer: its DC goes back, the primitives do
+// nothing until the next BeginDrawing, and that one draws on a DC the screen still holds for it.
+TEST_F(Drawing, FlipEndsADrawingStillOpen) {
+  SetDrawColor(kRed);
   FlipBuffers();
+  EXPECT_EQ(gDrawing.dc, nullptr);
   EXPECT_EQ(gScreen.outputState, 0);
-  EXPECT_NE(ScreenTarget(), nullptr);
-  ReleaseOutputDC();
-  gDrawing.dc = nullptr;  // the drawing must not use the DC given back
+  DrawRect(0, 0, 10, 10, kRed);
+  intptr_t dc = BeginDrawing(ScreenTarget());
+  ASSERT_NE(dc, 0);
+  EXPECT_EQ(gScreen.outputState, dc) << "the new drawing's DC was given back";
+  DrawRect(20, 20, 4, 4, kGreen);
+  SurfacePixels pixels = Finish();
+  ASSERT_TRUE(pixels.ok());
+  EXPECT_EQ(pixels.at(5, 5), kBackground);
+  EXPECT_EQ(pixels.at(21, 21), Pixel(kGreen));
+}
+
+// Closing the screen ends a drawing still open, so that the next screen hands out its target.
+TEST_F(Drawing, ClosingTheScreenEndsADrawingStillOpen) {
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(gDrawing.dc, nullptr);
+  EXPECT_EQ(gScreen.outputState, 0);
+  ASSERT_EQ(OpenWindowedScreen(TestWindow(320, 240), 0, 0, 320, 240, 0, 0, 0), 1);
+  EXPECT_NE(BeginDrawing(ScreenTarget()), 0);
 }

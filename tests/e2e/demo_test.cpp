@@ -279,15 +279,17 @@ TEST(DemoWithoutItsPicture, RunsWithGridAndBoxesButNoBirds) {
   EXPECT_EQ(demo.WaitForExit(10000), 0);
 }
 
-// Wine takes the audio set-up from the Unix environment a process starts with, so the demo is
-// started from a Unix shell with an ALSA configuration whose default device does not exist.
-TEST(DemoWithoutSound, ReportsInitSoundAndEndsWithZero) {
-  const char* config = "/tmp/hurz-e2e-noaudio.conf";
-  std::string winConfig = std::string("Z:") + config;
-  FILE* file = fopen(winConfig.c_str(), "w");
-  ASSERT_NE(file, nullptr);
-  fputs("pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n", file);
-  fclose(file);
+// What a start that fails shows: the message box's text, whether window 0 was open by then, and
+// the exit code after the box is dismissed (-2 when no box came).
+struct FailedStart {
+  std::string text;
+  bool windowOpen = false;
+  long exitCode = -2;
+};
+
+// Wine takes the audio set-up and the DLL overrides from the Unix environment a process starts
+// with, so the demo is started from a Unix shell with the given variables.
+FailedStart StartWithEnvironment(const std::string& variables) {
   std::string bin = HURZ_TEST_BIN_DIR;
   std::string unixBin = bin.substr(2);
   for (char& c : unixBin)
@@ -295,38 +297,59 @@ TEST(DemoWithoutSound, ReportsInitSoundAndEndsWithZero) {
   // The Windows exit code is read from the process itself: the loader's status seen by the shell
   // can be a kill signal when Wine tears down the process's leftover threads.
   std::thread demo([&] {
-    RunUnixCommand(
-        "cd '" + unixBin + "' && ALSA_CONFIG_PATH=" + config + " /usr/lib/wine/wine64 ./hurz.exe >/dev/null 2>&1",
-        60000);
+    RunUnixCommand("cd '" + unixBin + "' && " + variables + " /usr/lib/wine/wine64 ./hurz.exe >/dev/null 2>&1", 60000);
   });
   HWND box = nullptr;
   for (int i = 0; i < 400 && !box; ++i) {
     box = FindWindowA("#32770", "Message");
     if (!box) Sleep(50);
   }
-  long exitCode = -2;
+  FailedStart result;
   if (box) {
     DWORD processId = 0;
     GetWindowThreadProcessId(box, &processId);
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     char text[64] = {};
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    EXPECT_STREQ(text, "InitSound() failed !");
-    EXPECT_EQ(FindWindowA("WindowClass_0", nullptr), nullptr) << "no window before sound";
+    result.text = text;
+    result.windowOpen = FindWindowA("WindowClass_0", nullptr) != nullptr;
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     if (process) {
       DWORD code = 0;
       if (WaitForSingleObject(process, 10000) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code))
-        exitCode = static_cast<long>(code);
+        result.exitCode = static_cast<long>(code);
       CloseHandle(process);
     }
-  } else {
-    ADD_FAILURE() << "no message box";
-    HWND window = FindWindowA("WindowClass_0", "hurz");
-    if (window) PostMessageA(window, WM_CLOSE, 0, 0);
+  } else if (HWND window = FindWindowA("WindowClass_0", "hurz")) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
   }
   demo.join();
-  EXPECT_EQ(exitCode, 0);
+  return result;
+}
+
+// An ALSA configuration whose default device does not exist.
+TEST(DemoWithoutSound, ReportsInitSoundAndEndsWithZero) {
+  const char* config = "/tmp/hurz-e2e-noaudio.conf";
+  std::string winConfig = std::string("Z:") + config;
+  FILE* file = fopen(winConfig.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  fputs("pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n", file);
+  fclose(file);
+  FailedStart start = StartWithEnvironment(std::string("ALSA_CONFIG_PATH=") + config);
+  EXPECT_EQ(start.text, "InitSound() failed !");
+  EXPECT_FALSE(start.windowOpen) << "no window before sound";
+  EXPECT_EQ(start.exitCode, 0);
   DeleteFileA(winConfig.c_str());
+}
+
+// Without DirectDraw, or without DirectInput (sprites start the keyboard), sprites cannot start.
+TEST(DemoWithoutALibrary, ReportsInitSpriteAndEndsWithZero) {
+  for (const char* dll : {"ddraw", "dinput"}) {
+    SCOPED_TRACE(dll);
+    FailedStart start = StartWithEnvironment("WINEDLLOVERRIDES=\"$WINEDLLOVERRIDES;" + std::string(dll) + "=\"");
+    EXPECT_EQ(start.text, "InitSprite() failed !");
+    EXPECT_FALSE(start.windowOpen);
+    EXPECT_EQ(start.exitCode, 0);
+  }
 }
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/input/mouse.h"
 #include "support/screen_fixture.h"
 #include "support/unix_command.h"
 
@@ -24,17 +25,46 @@ TEST(Keyboard, EveryKeyReadsUpBeforeTheFirstPoll) {
   for (int key = -1; key < 256; ++key) EXPECT_EQ(IsKeyDown(key), 0) << key;
 }
 
-TEST(Keyboard, SecondInitKeepsTheDeviceAndCountsTheOpener) {
+// Start-up starts the keyboard twice (the screen library, then the display set-up) and ends it once.
+TEST(Keyboard, SecondStartTakesNoSecondReferenceSoTheEndReleasesDirectInput) {
   ASSERT_TRUE(EnsureScreenStarted());
   IDirectInputDevice7A* device = gKeyboard.device;
   ASSERT_NE(device, nullptr);
-  int32_t users = gDirectInput.users;
+  ASSERT_EQ(gDirectInput.users, 1) << "only the keyboard holds DirectInput here";
   EXPECT_NE(InitKeyboard(), 0);
   EXPECT_EQ(gKeyboard.device, device);
-  EXPECT_EQ(gDirectInput.users, users + 1);
-  CloseDirectInput();
-  EXPECT_EQ(gDirectInput.users, users);
-  EXPECT_NE(gDirectInput.directInput, nullptr);
+  EXPECT_EQ(gDirectInput.users, 1);
+  EndKeyboard();
+  EXPECT_EQ(gDirectInput.users, 0);
+  EXPECT_EQ(gDirectInput.directInput, nullptr);
+  EXPECT_EQ(GetModuleHandleA("DINPUT.DLL"), nullptr);
+  EndKeyboard();  // nothing left to give back
+  EXPECT_EQ(gDirectInput.users, 0);
+  ASSERT_NE(InitKeyboard(), 0);
+  EXPECT_EQ(gDirectInput.users, 1);
+}
+
+// DirectInputCreateEx refuses a null instance: a program that gave the runtime none.
+TEST(Keyboard, StartsThatFailGiveBackDirectInputAndItsLibrary) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  EndKeyboard();
+  ASSERT_EQ(gDirectInput.users, 0);
+  void* instance = gCore.instance;
+  gCore.instance = nullptr;
+  EXPECT_EQ(InitKeyboard(), 0);
+  EXPECT_EQ(InitMouse(), 0);
+  EXPECT_EQ(gDirectInput.users, 0);
+  EXPECT_EQ(gDirectInput.module, nullptr);
+  EXPECT_EQ(GetModuleHandleA("DINPUT.DLL"), nullptr);
+  EXPECT_EQ(PollKeyboard(), 0);
+  EXPECT_EQ(InitKeyboard(), 0);  // a later start reports no keyboard it did not make
+  EXPECT_EQ(gKeyboard.status, kKeyboardNone);
+  EndKeyboard();
+  EndMouse();
+  EXPECT_EQ(gDirectInput.users, 0);
+  gCore.instance = instance;
+  ASSERT_NE(InitKeyboard(), 0);
+  EXPECT_EQ(gDirectInput.users, 1);
 }
 
 TEST(Keyboard, KeyCodesOutsideTheRangeReadZero) {

@@ -8,49 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "runtime/screen/bmp_file.h"
 #include "runtime/screen/image_decoders.h"
-#include "runtime/screen/sprite_pixels.h"
 #include "support/bmp_images.h"
 #include "support/png_writer.h"
+#include "support/program_run.h"
 
 namespace {
 
 std::string BinPath(const std::string& name) { return std::string(HURZ_TEST_BIN_DIR) + "/" + name; }
 
-struct ToolRun {
-  int exitCode = -1;   // -1 when it could not be started or did not end
-  std::string output;  // what it printed on either stream
-};
-
-// Runs decode-image with the given arguments, its standard output and error sent to one file.
-ToolRun RunDecodeImage(const std::string& arguments) {
-  static int counter = 0;
-  std::string log =
-      "Z:/tmp/hurz-decode-image-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".log";
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE logFile =
-      CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  std::string line = "\"" + BinPath("decode-image.exe") + "\" " + arguments;
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = si.hStdError = logFile;
-  PROCESS_INFORMATION pi{};
-  ToolRun run;
-  if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-    DWORD code = (DWORD)-1;
-    if (WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    run.exitCode = (int)code;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
-  CloseHandle(logFile);
-  std::ifstream in(log, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  run.output = text.str();
-  DeleteFileA(log.c_str());
-  return run;
+// Runs decode-image with the given arguments.
+ProgramRun RunDecodeImage(const std::string& arguments) {
+  return RunProgram("\"" + BinPath("decode-image.exe") + "\" " + arguments);
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -108,7 +78,7 @@ class DecodeImageTool : public ::testing::Test {
   // Decodes the bytes to a PAM and returns the PAM's bytes, or "" when the tool failed.
   std::string Decode(const std::string& suffix, const std::string& bytes) {
     std::string in = Input(suffix, bytes), out = TempPath(".pam");
-    ToolRun run = RunDecodeImage("\"" + in + "\" \"" + out + "\"");
+    ProgramRun run = RunDecodeImage("\"" + in + "\" \"" + out + "\"");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     return run.exitCode == 0 ? ReadFileBytes(out) : "";
   }
@@ -181,10 +151,11 @@ TEST_F(DecodeImageTool, RefusedFilesGiveAReasonAndNoOutput) {
       {"text", "not an image at all\n"},
       {"empty", ""},
       {"PNG cut in its header", ReadFileBytes(std::string(HURZ_TEST_PNGSUITE_DIR) + "/basn2c08.png").substr(0, 30)},
+      {"PNG claiming 32767 by 32767 pixels", PngClaimingSize(32767, 32767, PNG_COLOR_TYPE_RGB_ALPHA)},
   };
   for (auto& r : refused) {
     std::string in = Input(".img", r.second), out = TempPath(".pam");
-    ToolRun run = RunDecodeImage("\"" + in + "\" \"" + out + "\"");
+    ProgramRun run = RunDecodeImage("\"" + in + "\" \"" + out + "\"");
     EXPECT_EQ(run.exitCode, 1) << r.first;
     EXPECT_EQ(run.output.find("decode-image: "), 0u) << r.first << ": " << run.output;
     EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << r.first << ": one line, " << run.output;

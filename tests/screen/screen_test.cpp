@@ -71,6 +71,26 @@ TEST(ScreenStart, CommandsWithNoScreenOpenDoNothing) {
   EXPECT_EQ(gScreen.outputState, 0);
 }
 
+// A second start while a windowed screen is open keeps the base window, counts no second
+// DirectDraw user and keeps the DC a drawing holds: closing the screen then hides the base window,
+// not the application's.
+TEST_F(WindowedScreen, SecondStartKeepsWhatTheFirstMadeAndTheOpenScreenHolds) {
+  ASSERT_TRUE(Open());
+  HWND base = gScreen.baseWindow;
+  int32_t users = gScreen.directDrawUsers;
+  ASSERT_NE(BeginDrawing(ScreenTarget()), 0);
+  ASSERT_NE(InitSprite(), 0);
+  EXPECT_EQ(gScreen.baseWindow, base);
+  EXPECT_EQ(gScreen.directDrawUsers, users);
+  EndDrawing();
+  EXPECT_NE(BeginDrawing(ScreenTarget()), 0) << "the DC of the first drawing was not given back";
+  EndDrawing();
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(gScreen.window, base);
+  EXPECT_TRUE(IsWindowVisible(window_));
+  EXPECT_FALSE(IsWindowVisible(base));
+}
+
 TEST_F(WindowedScreen, NullWindowFailsAndLeavesNoScreen) {
   ASSERT_TRUE(Open());
   EXPECT_EQ(OpenWindowedScreen(nullptr, 0, 0, 320, 240, 0, 0, 0), 0);
@@ -198,7 +218,9 @@ TEST_F(WindowedScreen, DisplayIsActiveWhileTheWindowIsInFront) {
   ASSERT_NE(other, nullptr);
   SetForegroundWindow(other);
   PumpTestMessages(50);
-  if (GetForegroundWindow() == other) EXPECT_EQ(IsDisplayActive(), 0);
+  if (GetForegroundWindow() == other) {
+    EXPECT_EQ(IsDisplayActive(), 0);
+  }
   SetForegroundWindow(window_);
   PumpTestMessages(50);
   EXPECT_EQ(IsDisplayActive(), GetForegroundWindow() == window_ ? 1 : 0);

@@ -1,5 +1,5 @@
 // The sprite pixel table row by row, for every screen depth and layout, without a screen of that
-// depth; BMP header checks; memory-sprite rows.
+// depth; memory-sprite rows.
 #include "runtime/screen/sprite_pixels.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "runtime/screen/screen_pixels.h"
-#include "support/bmp_images.h"
 
 namespace {
 // Source pixels blue, green, red(, alpha): pure red, pure green, white, black.
@@ -107,87 +106,6 @@ TEST(SpritePixelTable, PairsWithoutARowWriteNothing) {
   EXPECT_EQ(DestinationPixelBytes(15), 0);
   EXPECT_TRUE(CanConvertRow(16, 32));
   EXPECT_FALSE(CanConvertRow(8, 32));
-}
-
-TEST(BmpHeaders, PlainImagesAreRead) {
-  auto file = MakeBmp(5, 3, 24, [](int x, int y) { return uint32_t(x + 10 * y); });
-  BmpInfo info{};
-  ASSERT_TRUE(ReadBmpInfo(file.data(), file.size(), &info));
-  EXPECT_EQ(info.width, 5);
-  EXPECT_EQ(info.height, 3);
-  EXPECT_EQ(info.bits, 24);
-  EXPECT_EQ(info.pixelOffset, 54u);
-  EXPECT_EQ(file.size(), 54u + 3 * 16);
-  auto indexed = MakeBmp(3, 2, 8, [](int, int) { return 0u; });
-  ASSERT_TRUE(ReadBmpInfo(indexed.data(), indexed.size(), &info));
-  EXPECT_EQ(info.bits, 8);
-  EXPECT_TRUE(BmpPixelsFit(info, indexed.size()));
-  EXPECT_FALSE(BmpPixelsFit(info, indexed.size() - 1));
-}
-
-TEST(BmpHeaders, HeadersThatDoNotFitTheBytesAreRefused) {
-  const auto good = MakeBmp(4, 4, 32, [](int, int) { return 0xFF00FF00u; });
-  BmpInfo info{};
-  auto refused = [&](std::vector<uint8_t> file, const char* what) {
-    EXPECT_FALSE(ReadBmpInfo(file.data(), file.size(), &info)) << what;
-  };
-  refused(std::vector<uint8_t>(good.begin(), good.end() - 1), "last row one byte short");
-  refused(std::vector<uint8_t>(good.begin(), good.begin() + 40), "shorter than the headers");
-  auto f = good;
-  PatchU32(f, 10, 0x7FFFFFF0);
-  refused(f, "pixel offset past the end");
-  f = good;
-  PatchU32(f, 10, 20);
-  refused(f, "pixel offset inside the headers");
-  f = good;
-  PatchU32(f, 18, 0);
-  refused(f, "width 0");
-  f = good;
-  PatchU32(f, 22, static_cast<uint32_t>(-4));
-  refused(f, "top-down height");
-  f = good;
-  PatchU32(f, 18, 40000);
-  refused(f, "wider than a sprite can be");
-  f = good;
-  PatchU32(f, 22, 30000);
-  refused(f, "rows past the end");
-  f = good;
-  PatchU32(f, 14, 12);
-  refused(f, "old 12-byte header");
-  f = good;
-  PatchU32(f, 14, 0x10000);
-  refused(f, "info header larger than the file");
-  f = good;
-  PatchU16(f, 28, 2);
-  refused(f, "2 bits per pixel");
-  f = good;
-  PatchU32(f, 30, kBmpRle8);
-  refused(f, "compressed true colour");
-  f = good;
-  f[1] = 'N';
-  refused(f, "not BM");
-  EXPECT_FALSE(ReadBmpInfo(good.data(), 1, &info));
-}
-
-TEST(BmpHeaders, BitMasksAreAcceptedOnlyForThePlainLayout) {
-  auto file = MakeBmp(2, 2, 32, [](int, int) { return 0u; });
-  // Room for the masks between the header and the pixels.
-  file.insert(file.begin() + 54, 12, 0);
-  PatchU32(file, 10, 66);
-  PatchU32(file, 30, kBmpBitFields);
-  PatchU32(file, 54, 0xFF0000);
-  PatchU32(file, 58, 0xFF00);
-  PatchU32(file, 62, 0xFF);
-  BmpInfo info{};
-  EXPECT_TRUE(ReadBmpInfo(file.data(), file.size(), &info));
-  PatchU32(file, 54, 0xFF);
-  PatchU32(file, 62, 0xFF0000);
-  EXPECT_FALSE(ReadBmpInfo(file.data(), file.size(), &info));
-  PatchU16(file, 28, 16);  // 5-6-5 masks are not the plain 16-bit layout
-  PatchU32(file, 54, 0xF800);
-  PatchU32(file, 58, 0x07E0);
-  PatchU32(file, 62, 0x001F);
-  EXPECT_FALSE(ReadBmpInfo(file.data(), file.size(), &info));
 }
 
 TEST(MemorySpriteRows, BottomUpPaddedRowsBecomeTopFirstUnpadded) {

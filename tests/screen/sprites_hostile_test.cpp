@@ -2,19 +2,27 @@
 // of each kind through their first kilobyte, and headers with zero or huge sizes. The file sits
 // against a guard page, so a read past its bytes faults; after each load the runtime heap, where
 // the decode and expansion buffers live, must still be sound, and a refused image leaves no sprite.
+// A huge claimed size is also loaded by a fresh process that watches its own memory peaks.
 #include <gtest/gtest.h>
+#include <windows.h>
+// The process counters need windows.h first.
+#include <psapi.h>
+#include <winternl.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "runtime/core/heaps.h"
+#include "runtime/screen/bmp_file.h"
 #include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen.h"
-#include "runtime/screen/sprite_pixels.h"
 #include "runtime/screen/sprites.h"
 #include "support/bmp_images.h"
 #include "support/guarded_memory.h"
 #include "support/png_writer.h"
+#include "support/program_run.h"
 #include "support/screen_fixture.h"
 
 namespace {
@@ -71,21 +79,8 @@ std::string PngOf(int width, int height, int colourType, bool interlaced) {
 
 std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
-// A PNG's header chunk with the given size and a valid checksum, then one small data chunk.
 std::vector<uint8_t> PngHeaderOnly(uint32_t width, uint32_t height, int colourType) {
-  std::string png = PngOf(2, 2, colourType, false);
-  auto put = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) png[at + i] = static_cast<char>(v >> (24 - 8 * i));
-  };
-  put(16, width);
-  put(20, height);
-  uint32_t crc = 0xFFFFFFFF;
-  for (size_t i = 12; i < 29; ++i) {
-    crc ^= static_cast<uint8_t>(png[i]);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-  }
-  put(29, ~crc);
-  return Bytes(png);
+  return Bytes(PngClaimingSize(width, height, colourType));
 }
 
 class HostileSprites : public ::testing::Test {
@@ -154,8 +149,8 @@ TEST_F(HostileSprites, CutOffPngsAreRefusedOrDecodedInsideTheirBytes) {
   EXPECT_GT(LoadEveryCut(Bytes(PngOf(40, 30, PNG_COLOR_TYPE_PALETTE, true)), "interlaced palette"), 0);
 }
 
-// Zero sizes are refused, and so are sizes past the 16-bit fields of a sprite record or past
-// libpng's limits; none of them may take the loader down.
+// Zero sizes are refused, and so are sizes past the 16-bit fields of a sprite record, past the
+// pixels a sprite may hold, or past libpng's limits; none of them may take the loader down.
 TEST_F(HostileSprites, ZeroAndHugeSizesAreRefused) {
   struct Case {
     const char* what;
@@ -177,6 +172,9 @@ TEST_F(HostileSprites, ZeroAndHugeSizesAreRefused) {
       {"BMP width past 16 bits", bmp(40000, 1, 16, 0)},
       {"RLE8 BMP width past 16 bits", bmp(70000, 1, 8, kBmpRle8)},
       {"4-bit BMP 32767 by 32767, its rows not in the file", bmp(32767, 32767, 4, 0)},
+      {"PNG 32767 by 32767", PngHeaderOnly(32767, 32767, PNG_COLOR_TYPE_RGB_ALPHA)},
+      {"PNG one row past the pixel limit", PngHeaderOnly(4096, 4097, PNG_COLOR_TYPE_RGB)},
+      {"RLE8 BMP 32767 by 32767", bmp(32767, 32767, 8, kBmpRle8)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -185,11 +183,80 @@ TEST_F(HostileSprites, ZeroAndHugeSizesAreRefused) {
     EXPECT_FALSE(LoadCut(c.file, c.file.size(), kSpriteTexture | kSpriteAlpha));
     EXPECT_LT(GetTickCount() - start, 5000u) << "a refusal should not take seconds";
   }
-  // The largest sizes a sprite record holds, with almost no data: refused by the display, or made
+  // The longest sides a sprite record holds, with almost no data: refused by the display, or made
   // with the rows that arrived; either way without harm.
-  for (const auto& file : {PngHeaderOnly(32767, 32767, PNG_COLOR_TYPE_RGB_ALPHA), bmp(32767, 32767, 8, kBmpRle8),
-                           PngHeaderOnly(32767, 1, PNG_COLOR_TYPE_GRAY), bmp(1, 32767, 8, kBmpRle8)}) {
+  for (const auto& file : {PngHeaderOnly(32767, 1, PNG_COLOR_TYPE_GRAY), bmp(1, 32767, 8, kBmpRle8)}) {
     LoadCut(file, file.size(), 0);
     LoadCut(file, file.size(), kSpriteTexture | kSpriteAlpha);
   }
+}
+
+namespace {
+constexpr char kMemoryChildVariable[] = "HURZ_SPRITE_MEMORY_CHILD";
+
+// The process's peaks so far, in bytes. The peak of its address space also sees memory that was
+// committed but never touched, which the working set and (under Wine) the pagefile use do not.
+struct MemoryPeaks {
+  uint64_t workingSet, pagefile, addressSpace;
+};
+
+MemoryPeaks ReadMemoryPeaks() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  using QueryFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+  auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+  VM_COUNTERS vm{};
+  constexpr ULONG kProcessVmCounters = 3;
+  if (query) query(GetCurrentProcess(), kProcessVmCounters, &vm, sizeof vm, nullptr);
+  return MemoryPeaks{counters.PeakWorkingSetSize, counters.PeakPagefileUsage, vm.PeakVirtualSize};
+}
+}  // namespace
+
+// A PNG of a few dozen bytes that claims 32767 by 32767 pixels, loaded by a fresh process with a
+// windowed screen open (this program run again for the test below), is refused without raising
+// any of the process's memory peaks by 64 MB: no buffer is sized for an image no sprite can be.
+TEST(SpriteMemory, ImageLargerThanASpriteIsRefusedWithinSixtyFourMegabytes) {
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  SetEnvironmentVariableA(kMemoryChildVariable, "1");
+  ProgramRun run =
+      RunProgram("\"" + std::string(self) + "\" --gtest_filter=SpriteMemoryChild.* --gtest_color=no", 60000);
+  SetEnvironmentVariableA(kMemoryChildVariable, nullptr);
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_NE(run.output.find("[  PASSED  ] 1 test."), std::string::npos) << run.output;
+}
+
+TEST(SpriteMemoryChild, LoadsTheClaimingPng) {
+  if (!GetEnvironmentVariableA(kMemoryChildVariable, nullptr, 0))
+    GTEST_SKIP() << "run by SpriteMemory in a fresh process";
+  ASSERT_TRUE(EnsureScreenStarted());
+  ASSERT_EQ(OpenWindowedScreen(TestWindow(320, 240), 0, 0, 320, 240, 0, 0, 0), 1);
+  ResetImageDecoders();
+  RegisterPngDecoder();
+  char folder[MAX_PATH], path[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  GetTempFileNameA(folder, "big", 0, path);
+  std::string png = PngClaimingSize(32767, 32767, PNG_COLOR_TYPE_RGB_ALPHA);
+  std::ofstream(path, std::ios::binary) << png;
+  // A first load of a small image brings the decoder and the heaps to where a program has them.
+  std::string small = std::string(HURZ_TEST_PNGSUITE_DIR) + "/basn6a08.png";
+  DeleteSprite(LoadSpriteFile(AnyID, small.c_str(), kSpriteTexture | kSpriteAlpha));
+
+  MemoryPeaks before = ReadMemoryPeaks();
+  EXPECT_EQ(LoadSpriteFile(AnyID, path, kSpriteTexture | kSpriteAlpha), 0);
+  EXPECT_EQ(LoadSpriteFile(AnyID, path, 0), 0);
+  MemoryPeaks after = ReadMemoryPeaks();
+  DeleteFileA(path);
+  constexpr uint64_t kBound = 64 << 20;
+  printf(
+      "file of %zu bytes; peaks before and after in MiB: working set %llu, %llu; pagefile %llu, %llu; "
+      "address space %llu, %llu\n",
+      png.size(), before.workingSet >> 20, after.workingSet >> 20, before.pagefile >> 20, after.pagefile >> 20,
+      before.addressSpace >> 20, after.addressSpace >> 20);
+  EXPECT_GT(after.addressSpace, 0u);
+  EXPECT_LT(after.workingSet - before.workingSet, kBound);
+  EXPECT_LT(after.pagefile - before.pagefile, kBound);
+  EXPECT_LT(after.addressSpace - before.addressSpace, kBound);
 }

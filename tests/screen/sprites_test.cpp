@@ -151,8 +151,14 @@ TEST_F(Sprites, MemorySpritesHoldAnEightBitImagesIndicesTopRowFirst) {
   EXPECT_EQ(record->backup, nullptr);
   DeleteSprite(sprite);
   EXPECT_EQ(SpriteExists(sprite), 0);
-  // Anything but a plain 8-bit BMP, or value 2 with others, is refused.
+  // Anything but a plain 8-bit BMP, or value 2 with others, is refused; so is a palette PNG,
+  // whose decoded rows are colours, not indices.
   EXPECT_EQ(Load(MakeBmp(3, 2, 24, Stripes), kSpriteMemory), 0);
+  ResetImageDecoders();
+  RegisterPngDecoder();
+  std::string png = std::string(HURZ_TEST_PNGSUITE_DIR) + "/basn3p08.png";
+  EXPECT_EQ(LoadSpriteFile(AnyID, png.c_str(), kSpriteMemory), 0);
+  EXPECT_EQ(LoadSpriteFile(4, png.c_str(), kSpriteMemory), 0);
   EXPECT_EQ(Load(indexed, kSpriteMemory | kSpriteTexture), 0);
   EXPECT_EQ(Load(indexed, kSpriteMemory | kSpriteSystemMemory, 4), 0);
   EXPECT_EQ(SpriteExists(4), 0);

@@ -53,3 +53,30 @@ inline std::string WritePng(const PngDescription& d, std::vector<std::string> ro
   png_destroy_write_struct(&write, &info);
   return out;
 }
+
+// A PNG of a few dozen bytes whose header claims width by height pixels (with a valid checksum),
+// followed by the image data of a 2 by 2 picture of that colour type.
+inline std::string PngClaimingSize(uint32_t width, uint32_t height, int colourType) {
+  PngDescription d;
+  d.width = d.height = 2;
+  d.colourType = colourType;
+  if (colourType == PNG_COLOR_TYPE_PALETTE) d.palette = {{0, 0, 0}, {255, 255, 255}};
+  int channels = colourType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
+                 : colourType == PNG_COLOR_TYPE_RGB     ? 3
+                 : colourType == PNG_COLOR_TYPE_GA      ? 2
+                                                        : 1;
+  std::string png = WritePng(d, std::vector<std::string>(2, std::string(2 * channels, '\1')));
+  if (png.size() < 33) return {};
+  auto put = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) png[at + i] = static_cast<char>(v >> (24 - 8 * i));
+  };
+  put(16, width);
+  put(20, height);
+  uint32_t crc = 0xFFFFFFFF;  // over the header chunk's type and data
+  for (size_t i = 12; i < 29; ++i) {
+    crc ^= static_cast<uint8_t>(png[i]);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  put(29, ~crc);
+  return png;
+}

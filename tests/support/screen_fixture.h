@@ -12,6 +12,7 @@
 inline bool EnsureScreenStarted() {
   static bool started = [] {
     EnsureCoreStarted();
+    gCore.instance = GetModuleHandleA(nullptr);  // as the program's entry hands it over
     InitDrawing();
     return InitSprite() != 0;
   }();

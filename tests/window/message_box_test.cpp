@@ -96,3 +96,31 @@ TEST(ModalMessageBox, ReenablingLeavesOtherThreadsWindowsAlone) {
   NodeListRemove(&gMessageBoxes.disabledWindows, node);
   EnableWindow(window, TRUE);
 }
+
+// Enabling a window runs its callbacks, which may show a message box of their own.
+TEST(ModalMessageBox, ABoxShownWhileWindowsAreEnabledAgainLeavesThemAllEnabled) {
+  HWND demo = DemoWindow();
+  HWND first = VisibleWindow(20, 10), second = VisibleWindow(21, 300);
+  ASSERT_TRUE(first && second);
+  BringToFront(demo);
+  static bool nested;
+  nested = false;
+  gWindows.events->globalCallback = [](HWND, UINT message, WPARAM wParam, LPARAM) -> LRESULT {
+    if (message == WM_ENABLE && wParam && !nested) {
+      nested = true;
+      SuspendThreadWindows(1);  // what the box does around itself
+      SuspendThreadWindows(0);
+    }
+    return CONTINUE_RUNTIME;
+  };
+  SuspendThreadWindows(1);
+  EXPECT_FALSE(IsWindowEnabled(first));
+  EXPECT_FALSE(IsWindowEnabled(second));
+  SuspendThreadWindows(0);
+  gWindows.events->globalCallback = nullptr;
+  EXPECT_TRUE(nested);
+  EXPECT_TRUE(IsWindowEnabled(first));
+  EXPECT_TRUE(IsWindowEnabled(second));
+  EXPECT_EQ(gMessageBoxes.disabledWindows, nullptr);
+  BringToFront(demo);
+}

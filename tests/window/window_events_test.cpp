@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "runtime/core/heaps.h"
 #include "window/window_fixture.h"
 
@@ -27,6 +29,49 @@ class WindowEvents : public ::testing::Test {
   HWND a = nullptr;
   HWND b = nullptr;
 };
+
+// Posts a message with parameters 1 and 2 to the window from another thread after a delay.
+HANDLE PostLater(HWND window, UINT message, DWORD delayMs) {
+  struct Post {
+    HWND window;
+    UINT message;
+    DWORD delayMs;
+  };
+  auto* post = new Post{window, message, delayMs};
+  return CreateThread(
+      nullptr, 0,
+      [](void* user) -> DWORD {
+        auto* post = (Post*)user;
+        Sleep(post->delayMs);
+        PostMessageA(post->window, post->message, 1, 2);
+        delete post;
+        return 0;
+      },
+      post, 0, nullptr);
+}
+
+// Awaits events until one of the two comes (at most ten reads).
+int32_t AwaitUntil(int32_t wanted, int32_t stop) {
+  int32_t event = 0;
+  for (int i = 0; i < 10 && event != wanted && event != stop; ++i) event = AwaitWindowEvent();
+  return event;
+}
+
+// Posts a message to the window from a process of its own, as any other program could.
+bool PostFromAnotherProcess(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  char line[512];
+  snprintf(line, sizeof line, "\"%s\\post-message.exe\" %llu %u %llu %llu", HURZ_TEST_BIN_DIR,
+           (unsigned long long)(uintptr_t)window, message, (unsigned long long)wParam, (unsigned long long)lParam);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  DWORD code = 1;
+  if (WaitForSingleObject(pi.hProcess, 10000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code == 0;
+}
 }  // namespace
 
 TEST_F(WindowEvents, PollOnNothingReturnsZeroAtOnce) {
@@ -71,6 +116,41 @@ TEST_F(WindowEvents, OnlyConsecutiveRepeatsMerge) {
     EXPECT_EQ(PollWindowEvent(), EVENT_REPAINT);
     EXPECT_EQ(EventWindow(), window);
   }
+
+  // One window, different events: each is kept.
+  Erase(a);
+  SendMessageA(a, WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10));
+  Erase(a);
+  SendMessageA(a, WM_MOVE, 0, 0);
+  SendMessageA(a, WM_MOVE, 0, 0);
+  ASSERT_EQ(QueuedEvents(), 4);
+  int32_t events[] = {EVENT_REPAINT, EVENT_RESIZE, EVENT_REPAINT, EVENT_MOVE};
+  for (int32_t event : events) {
+    EXPECT_EQ(PollWindowEvent(), event);
+    EXPECT_EQ(EventWindow(), kA);
+  }
+}
+
+TEST_F(WindowEvents, AwaitWaitsForAMessageButNotForAQueuedEvent) {
+  SendMessageA(a, WM_CLOSE, 0, 0);
+  EXPECT_EQ(AwaitWindowEvent(), EVENT_CLOSE);
+
+  HANDLE poster = PostLater(a, WM_USER + 9, 200);
+  DWORD start = GetTickCount();
+  int32_t event = AwaitUntil(WM_USER + 9, WM_USER + 9);
+  EXPECT_EQ(event, WM_USER + 9);
+  EXPECT_GE(GetTickCount() - start, 150u);
+  EXPECT_EQ(EventlParam(), 2);
+  WaitForSingleObject(poster, 5000);
+  CloseHandle(poster);
+
+  // WM_QUIT is read like any other message (the later post only ends the wait if it is not).
+  PostQuitMessage(0);
+  poster = PostLater(a, WM_USER + 10, 500);
+  EXPECT_EQ(AwaitUntil(WM_QUIT, WM_USER + 10), WM_QUIT);
+  WaitForSingleObject(poster, 5000);
+  CloseHandle(poster);
+  DrainEvents();
 }
 
 TEST_F(WindowEvents, SizeQueuesResizeUnlessMinimised) {
@@ -144,13 +224,39 @@ TEST_F(WindowEvents, TrayMessages) {
 }
 
 TEST_F(WindowEvents, DropRecordLivesUntilTheNextRead) {
-  auto* record = (DropRecord*)RuntimeAlloc(sizeof(DropRecord));
+  DropRecord* record = NewDropRecord();
+  ASSERT_NE(record, nullptr);
   record->buffer = RuntimeAlloc(32);
   PostMessageA(a, MSG_DROP_CONTROL, 8, (LPARAM)record);
   EXPECT_EQ(PollWindowEvent(), EVENT_DROP_CONTROL);
   EXPECT_EQ(EventData(), 8);
   EXPECT_EQ(EventDropRecord(), record);
   PollWindowEvent();
+  EXPECT_EQ(EventDropRecord(), nullptr);
+}
+
+// Any program can post the drop messages to our windows, with any lParam.
+TEST_F(WindowEvents, DropMessagesCarryingRecordsWeDidNotIssueAreRefused) {
+  auto* block = (DropRecord*)RuntimeAlloc(sizeof(DropRecord));  // ours, but no drop record
+  block->words[0] = 1234;
+  ASSERT_TRUE(PostFromAnotherProcess(a, MSG_DROP_WINDOW, 0, (LPARAM)block));
+  EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
+  ASSERT_EQ(EventDropRecord(), nullptr);
+  ASSERT_TRUE(PostFromAnotherProcess(b, MSG_DROP_CONTROL, 3, 0x12345678));
+  EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
+  ASSERT_EQ(EventDropRecord(), nullptr);
+  EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
+  EXPECT_EQ(block->words[0], 1234);
+  RuntimeFree(block);
+
+  // A record the program issued is taken once; posted again by anyone, it is refused.
+  DropRecord* issued = NewDropRecord();
+  ASSERT_NE(issued, nullptr);
+  PostMessageA(a, MSG_DROP_WINDOW, 0, (LPARAM)issued);
+  EXPECT_EQ(PollWindowEvent(), EVENT_DROP_WINDOW);
+  EXPECT_EQ(EventDropRecord(), issued);
+  ASSERT_TRUE(PostFromAnotherProcess(a, MSG_DROP_WINDOW, 0, (LPARAM)issued));
+  EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
   EXPECT_EQ(EventDropRecord(), nullptr);
 }
 

@@ -232,3 +232,87 @@ TEST(Window, LibraryEndClosesEveryWindow) {
   gWindows.windows = shared;
   EXPECT_EQ(WindowHandle(0), DemoWindow());
 }
+
+namespace {
+// A registry of its own whose slot array callbacks grow: the global callback, armed with GrowOn,
+// opens a hidden window with a number past the registry's capacity at the first such message.
+class GrowingRegistry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureWindowsStarted();
+    DrainEvents();
+    shared_ = gWindows.windows;
+    gWindows.windows = RegistryCreate(sizeof(WindowRecord), 16, CloseWindowObject);
+    gWindows.events->globalCallback = Grow;
+  }
+  void TearDown() override {
+    gWindows.events->globalCallback = nullptr;
+    EndWindowLibrary();
+    gWindows.windows = shared_;
+    DrainEvents();
+  }
+  // Arms the callback for the message; returns the number it will open.
+  static ObjectNumber GrowOn(UINT message) {
+    growOn_ = message;
+    growTo_ = gWindows.windows->capacity + 20000;
+    slots_ = gWindows.windows->slots;
+    return growTo_;
+  }
+  static bool SlotsMoved() { return growTo_ == 0 && gWindows.windows->slots != slots_; }
+  // Window 12 on a slot array so large that the next move gives its memory back to the system.
+  static HWND OpenOnLargeSlots() {
+    OpenWindow(gWindows.windows->capacity + 20000, 0, 0, 40, 40, "large", kWindowHidden);
+    return (HWND)OpenWindow(12, 0, 0, 60, 60, "opened", kWindowHidden);
+  }
+
+ private:
+  static LRESULT Grow(HWND, UINT message, WPARAM, LPARAM) {
+    if (message == growOn_ && growTo_) {
+      ObjectNumber number = growTo_;
+      growTo_ = 0;
+      OpenWindow(number, 0, 0, 40, 40, "grown", kWindowHidden);
+    }
+    return CONTINUE_RUNTIME;
+  }
+  static inline UINT growOn_ = 0;
+  static inline ObjectNumber growTo_ = 0;
+  static inline uint8_t* slots_ = nullptr;
+  ObjectRegistry* shared_ = nullptr;
+};
+}  // namespace
+
+TEST_F(GrowingRegistry, OpeningFindsItsRecordAgainAfterCreation) {
+  ObjectNumber grown = GrowOn(WM_NCCREATE);
+  HWND window = (HWND)OpenWindow(12, 0, 0, 60, 60, "opened", kWindowHidden);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(SlotsMoved());
+  EXPECT_EQ(WindowHandle(12), window);
+  ASSERT_NE(RecordOf(12), nullptr);
+  EXPECT_NE(RecordOf(12)->acceleratorTable, nullptr);
+  EXPECT_NE(WindowHandle(grown), nullptr);
+}
+
+TEST_F(GrowingRegistry, TheWindowProcedureFindsTheRecordAgainAfterCallbacks) {
+  HWND window = OpenOnLargeSlots();
+  ASSERT_NE(window, nullptr);
+  DrainEvents();
+  GrowOn(WM_SIZE);
+  EXPECT_EQ(SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(60, 60)), 0);
+  ASSERT_TRUE(SlotsMoved());
+  EXPECT_EQ(PollWindowEvent(), EVENT_RESIZE);
+  EXPECT_EQ(EventWindow(), 12);
+}
+
+TEST_F(GrowingRegistry, ClosingReleasesWhatTheRecordHeldWhileDestroyCallbacksMoveTheSlots) {
+  HWND window = OpenOnLargeSlots();
+  ASSERT_NE(window, nullptr);
+  HACCEL table = RecordOf(12)->acceleratorTable;
+  ObjectNumber grown = GrowOn(WM_DESTROY);
+  CloseWindowObject(12);
+  ASSERT_TRUE(SlotsMoved());
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(WindowExists(12), 0);
+  EXPECT_FALSE(ClassRegistered("WindowClass_12"));
+  EXPECT_EQ(CopyAcceleratorTableA(table, nullptr, 0), 0);  // destroyed
+  EXPECT_NE(WindowHandle(grown), nullptr);
+}

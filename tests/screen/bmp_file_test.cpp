@@ -1,13 +1,15 @@
-// Palette BMP expansion on BMP files built here: colour lookup for 1, 4 and 8 bits, RLE8 records,
-// and hostile files whose runs, moves, indices or headers reach outside the image. File and buffer
-// sit against guard pages, so a stray read or write faults.
+// BMP files built here: the header reader's checks, and the palette expansion (colour lookup for
+// 1, 4 and 8 bits, RLE8 records, hostile files whose runs, moves, indices or headers reach outside
+// the image). File and buffer sit against guard pages, so a stray read or write faults.
+#include "runtime/screen/bmp_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "runtime/screen/image_decoders.h"
+#include "support/bmp_images.h"
 #include "support/guarded_memory.h"
 
 namespace {
@@ -63,7 +65,12 @@ Expanded Expand(const std::string& bmp, int32_t width, int32_t rows, int32_t pit
   size_t bytes = (size_t)pitch * (rows + 1);
   GuardedMemory out(bytes);
   memset(out.data(), kUntouched, bytes);
-  Expanded e{ExpandBmpPalette(file.data(), bmp.size(), out.data(), pitch), pitch, {}};
+  // Expanded as the sprite loader expands it: only once the headers were read.
+  BmpInfo info;
+  int32_t result = ReadBmpInfo(file.data(), bmp.size(), &info)
+                       ? ExpandBmpPalette(file.data(), bmp.size(), info, out.data(), pitch)
+                       : 0;
+  Expanded e{result, pitch, {}};
   e.buffer.assign(out.data(), out.data() + bytes);
   return e;
 }
@@ -193,7 +200,75 @@ TEST(BmpPalette, HeadersThatDoNotFitTheFileExpandNothing) {
     EXPECT_EQ(e.result, 0) << c.what;
     EXPECT_TRUE(e.OnlyPixelsWritten(0, 0)) << c.what;
   }
+  // Every row with its padding, as for every other kind of BMP.
+  std::string odd = Bmp(3, 2, 8, 0, Ramp(4), std::string(8, '\1'));
+  ASSERT_EQ(Expand(odd, 3, 2).result, 1);
+  EXPECT_EQ(Expand(odd.substr(0, odd.size() - 1), 3, 2).result, 0) << "last row's padding missing";
   Expanded narrow = Expand(good, 4, 2, 11);
   EXPECT_EQ(narrow.result, 0) << "pitch below three bytes per pixel";
   EXPECT_TRUE(narrow.OnlyPixelsWritten(0, 0));
+}
+
+TEST(BmpHeaders, PlainImagesAreRead) {
+  auto file = MakeBmp(5, 3, 24, [](int x, int y) { return uint32_t(x + 10 * y); });
+  BmpInfo info{};
+  ASSERT_TRUE(ReadBmpInfo(file.data(), file.size(), &info));
+  EXPECT_EQ(info.width, 5);
+  EXPECT_EQ(info.height, 3);
+  EXPECT_EQ(info.bits, 24);
+  EXPECT_EQ(info.pixelOffset, 54u);
+  EXPECT_EQ(file.size(), 54u + 3 * 16);
+  auto indexed = MakeBmp(3, 2, 8, [](int, int) { return 0u; });
+  ASSERT_TRUE(ReadBmpInfo(indexed.data(), indexed.size(), &info));
+  EXPECT_EQ(info.bits, 8);
+  EXPECT_TRUE(BmpPixelsFit(info, indexed.size()));
+  EXPECT_FALSE(BmpPixelsFit(info, indexed.size() - 1));
+}
+
+TEST(BmpHeaders, HeadersThatDoNotFitTheBytesAreRefused) {
+  const auto good = MakeBmp(4, 4, 32, [](int, int) { return 0xFF00FF00u; });
+  auto patched = [&](size_t at, uint32_t value, size_t bytes = 4) {
+    auto file = good;
+    memcpy(file.data() + at, &value, bytes);
+    return file;
+  };
+  const std::pair<const char*, std::vector<uint8_t>> cases[] = {
+      {"last row one byte short", {good.begin(), good.end() - 1}},
+      {"shorter than the headers", {good.begin(), good.begin() + 40}},
+      {"pixel offset past the end", patched(10, 0x7FFFFFF0)},
+      {"pixel offset inside the headers", patched(10, 20)},
+      {"width 0", patched(18, 0)},
+      {"top-down height", patched(22, static_cast<uint32_t>(-4))},
+      {"wider than a sprite can be", patched(18, 40000)},
+      {"rows past the end", patched(22, 30000)},
+      {"old 12-byte header", patched(14, 12)},
+      {"info header larger than the file", patched(14, 0x10000)},
+      {"2 bits per pixel", patched(28, 2, 2)},
+      {"compressed true colour", patched(30, kBmpRle8)},
+      {"not BM", patched(1, 'N', 1)},
+  };
+  BmpInfo info{};
+  for (const auto& [what, file] : cases) EXPECT_FALSE(ReadBmpInfo(file.data(), file.size(), &info)) << what;
+  EXPECT_FALSE(ReadBmpInfo(good.data(), 1, &info));
+}
+
+TEST(BmpHeaders, BitMasksAreAcceptedOnlyForThePlainLayout) {
+  auto file = MakeBmp(2, 2, 32, [](int, int) { return 0u; });
+  // Room for the masks between the header and the pixels.
+  file.insert(file.begin() + 54, 12, 0);
+  PatchU32(file, 10, 66);
+  PatchU32(file, 30, kBmpBitFields);
+  PatchU32(file, 54, 0xFF0000);
+  PatchU32(file, 58, 0xFF00);
+  PatchU32(file, 62, 0xFF);
+  BmpInfo info{};
+  EXPECT_TRUE(ReadBmpInfo(file.data(), file.size(), &info));
+  PatchU32(file, 54, 0xFF);
+  PatchU32(file, 62, 0xFF0000);
+  EXPECT_FALSE(ReadBmpInfo(file.data(), file.size(), &info));
+  PatchU16(file, 28, 16);  // 5-6-5 masks are not the plain 16-bit layout
+  PatchU32(file, 54, 0xF800);
+  PatchU32(file, 58, 0x07E0);
+  PatchU32(file, 62, 0x001F);
+  EXPECT_FALSE(ReadBmpInfo(file.data(), file.size(), &info));
 }
