@@ -104,7 +104,7 @@ class SpriteImages : public Scenario {
 TEST(AllocationFailures, SpriteImages) {
   SpriteImages scenario;
   ASSERT_GE(scenario.count(), 40u) << "the seeds and the PNG suite were not found";
-  SweepScenario("BMP and PNG sprite rows", scenario, 300);
+  SweepScenario("BMP and PNG sprite rows", scenario, 500);
 }
 
 // A WAVE image: the RIFF header, a "fmt " chunk of the given body, an optional chunk of another

@@ -136,7 +136,7 @@ inline void FreeRegistry(ObjectRegistry*& registry) {
   registry = nullptr;
 }
 
-constexpr uint64_t kSampledPoints = 100;
+constexpr uint64_t kSampledPoints = 250;
 
 // Runs the sweep over a scenario and prints how many allocation points it has and covered.
 inline void SweepScenario(const char* name, Scenario& scenario, uint64_t sampled = kSampledPoints) {
