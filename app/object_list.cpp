@@ -17,64 +17,164 @@
 
 namespace {
 
-// Freed blocks of the two node sizes are kept for re-use with their registry element, which is out
-// of the registry while the block is free: the lists' steady churn (candidate lists, cells entered
-// and left) then costs no heap call. A pool keeps at most kMostSpare blocks; the rest go back to
-// the heap. Under the address sanitizer a kept block is poisoned, so a use after free still shows.
-constexpr int32_t kMostSpare = 4096;
+// Blocks of the two node sizes are carved from chunks of kChunkSlots slots, one cache line each: a
+// slot holds its chunk's address, then the block. Blocks made one after another lie side by side
+// (a grid's cell headers in cell order), and the block freed latest is the first re-used. A free
+// slot keeps its registry element, out of the registry, so the lists' steady churn costs no heap
+// call. A chunk without a live block goes back to the heap once kMostEmptyChunks of its size are
+// kept, and at ReleaseSpareBlocks. Under the address sanitizer everything in a chunk but the live
+// blocks stays poisoned, so a use after free or a write past a block still shows.
+constexpr int32_t kSlotBytes = 8 * (int32_t)sizeof(void*);  // a full block and its chunk's address
+constexpr int32_t kBlockOffset = (int32_t)sizeof(void*);
+constexpr int32_t kChunkSlots = 64;
+constexpr int32_t kMostEmptyChunks = 64;
+static_assert(kBlockOffset + kFullNodeSize <= kSlotBytes, "a slot holds a full block");
 
-SpareBlocks* SpareFor(intptr_t size) {
-  if (size == kShortNodeSize) return &gProgram.spare[0];
-  if (size == kFullNodeSize) return &gProgram.spare[1];
+}  // namespace
+
+struct SlabChunk {
+  SlabChunk* next;  // the slab's open chunks
+  SlabChunk* prev;
+  ListNode* free;   // free slots' blocks that were handed out before, chained through next
+  int32_t used;     // live blocks
+  int32_t fresh;    // slots handed out at least once; those from here on never were
+  char* slots;      // kChunkSlots slots, cache-line aligned
+};
+
+namespace {
+
+NodeSlab* SlabFor(intptr_t size) {
+  if (size == kShortNodeSize) return &gProgram.slabs[0];
+  if (size == kFullNodeSize) return &gProgram.slabs[1];
   return nullptr;
 }
 
-void Poison(ListNode* block, size_t size) {
-  (void)block;
+void Poison(void* memory, size_t size) {
+  (void)memory;
   (void)size;
 #if HURZ_ASAN
-  ASAN_POISON_MEMORY_REGION(block, size);
+  ASAN_POISON_MEMORY_REGION(memory, size);
 #endif
 }
 
-void Unpoison(ListNode* block, size_t size) {
-  (void)block;
+void Unpoison(void* memory, size_t size) {
+  (void)memory;
   (void)size;
 #if HURZ_ASAN
-  ASAN_UNPOISON_MEMORY_REGION(block, size);
+  ASAN_UNPOISON_MEMORY_REGION(memory, size);
 #endif
 }
 
-// A kept block of the size, back in the registry and cleared; null when none is kept.
-ListNode* ReuseSpare(int32_t size) {
-  SpareBlocks* spare = SpareFor(size);
-  ListNode* block = spare ? spare->first : nullptr;
-  if (!block) return nullptr;
-  Unpoison(block, (size_t)size);
-  spare->first = block->next;
-  spare->count -= 1;
-  ListElement* record = block->registered;
-  memset(block, 0, (size_t)size);
-  LinkElement(&gProgram.registry, record);
-  block->registered = record;
-  block->size = size;
+SlabChunk** OwnerWord(const ListNode* block) { return (SlabChunk**)((char*)block - kBlockOffset); }
+
+SlabChunk* OwnerOf(const ListNode* block) {
+  SlabChunk** word = OwnerWord(block);
+  Unpoison(word, sizeof *word);
+  SlabChunk* chunk = *word;
+  Poison(word, sizeof *word);
+  return chunk;
+}
+
+bool IsOpen(const SlabChunk* chunk) { return chunk->free || chunk->fresh < kChunkSlots; }
+
+void OpenAtFront(NodeSlab* slab, SlabChunk* chunk) {
+  chunk->prev = nullptr;
+  chunk->next = slab->open;
+  if (slab->open) slab->open->prev = chunk;
+  slab->open = chunk;
+}
+
+void Close(NodeSlab* slab, SlabChunk* chunk) {
+  if (chunk->prev)
+    chunk->prev->next = chunk->next;
+  else
+    slab->open = chunk->next;
+  if (chunk->next) chunk->next->prev = chunk->prev;
+  chunk->next = chunk->prev = nullptr;
+}
+
+// An empty open chunk goes back to the heap with the registry elements its slots kept.
+void FreeChunk(NodeSlab* slab, SlabChunk* chunk) {
+  Close(slab, chunk);
+  slab->free -= kChunkSlots;
+  Unpoison(chunk->slots, (size_t)kChunkSlots * kSlotBytes);
+  for (int32_t k = 0; k < chunk->fresh; ++k) {
+    auto* block = (ListNode*)(chunk->slots + (size_t)k * kSlotBytes + kBlockOffset);
+    RuntimeFree(block->registered);  // an element out of its list is a RuntimeHeap block like any
+  }
+  FreeBlock(chunk);
+}
+
+SlabChunk* NewChunk(NodeSlab* slab) {
+  auto* chunk = (SlabChunk*)AllocBlock((int32_t)(sizeof(SlabChunk) + kSlotBytes - 1 + kChunkSlots * kSlotBytes));
+  if (!chunk) return nullptr;
+  uintptr_t first = ((uintptr_t)(chunk + 1) + kSlotBytes - 1) & ~(uintptr_t)(kSlotBytes - 1);
+  chunk->slots = (char*)first;
+  Poison(chunk->slots, (size_t)kChunkSlots * kSlotBytes);
+  OpenAtFront(slab, chunk);
+  slab->free += kChunkSlots;
+  slab->emptyChunks += 1;
+  return chunk;
+}
+
+// A cleared block of the slab, its registered word kept from its last use (null when it has none);
+// null when no chunk could be made.
+ListNode* TakeSlot(NodeSlab* slab, int32_t size) {
+  SlabChunk* chunk = slab->open ? slab->open : NewChunk(slab);
+  if (!chunk) return nullptr;
+  ListNode* block = chunk->free;
+  if (block) {
+    Unpoison(block, (size_t)size);
+    chunk->free = block->next;
+    block->next = nullptr;
+  } else {
+    char* slot = chunk->slots + (size_t)chunk->fresh++ * kSlotBytes;
+    block = (ListNode*)(slot + kBlockOffset);
+    SlabChunk** owner = OwnerWord(block);
+    Unpoison(owner, sizeof *owner);
+    *owner = chunk;
+    Poison(owner, sizeof *owner);
+    Unpoison(block, (size_t)size);
+  }
+  if (chunk->used++ == 0) slab->emptyChunks -= 1;
+  slab->free -= 1;
+  if (!IsOpen(chunk)) Close(slab, chunk);
   return block;
 }
 
-// Keeps a registered block of a node size for re-use; 0 when it is not kept.
-int32_t KeepSpare(ListNode* block) {
-  SpareBlocks* spare = SpareFor(block->size);
-  if (!spare || spare->count >= kMostSpare || !IsRegistered(block)) return 0;
-  ListElement* record = block->registered;
-  UnlinkElement(&gProgram.registry, record);
+// Clears the block and gives its slot back, with the registry element it keeps (or none).
+void PutSlot(NodeSlab* slab, ListNode* block, ListElement* record) {
+  SlabChunk* chunk = OwnerOf(block);
   size_t size = (size_t)block->size;
-  memset(block, 0, size);
+  memset(block, 0, kShortNodeSize);  // a fixed size is cleared without a library call
+  if (size == kFullNodeSize) block->extra = nullptr;
   block->registered = record;
-  block->next = spare->first;
-  spare->first = block;
-  spare->count += 1;
+  if (IsOpen(chunk)) {
+    if (slab->open != chunk) {  // to the front: its freed block is the next one handed out
+      Close(slab, chunk);
+      OpenAtFront(slab, chunk);
+    }
+  } else {
+    OpenAtFront(slab, chunk);
+  }
+  block->next = chunk->free;
+  chunk->free = block;
   Poison(block, size);
-  return 1;
+  slab->free += 1;
+  if (--chunk->used == 0) {
+    if (slab->emptyChunks < kMostEmptyChunks)
+      slab->emptyChunks += 1;
+    else
+      FreeChunk(slab, chunk);
+  }
+}
+
+// Whether the block lies in a slot of its size's chunks that was handed out.
+bool InSlab(const ListNode* block) {
+  const SlabChunk* chunk = OwnerOf(block);
+  if (!chunk) return false;
+  intptr_t offset = (const char*)block - kBlockOffset - chunk->slots;
+  return offset >= 0 && offset % kSlotBytes == 0 && offset / kSlotBytes < chunk->fresh;
 }
 
 }  // namespace
@@ -82,10 +182,28 @@ int32_t KeepSpare(ListNode* block) {
 ListNode* AllocObject(int32_t size) {
   // The size field itself must lie inside the block, and a node needs its item word.
   if (size < kShortNodeSize) return nullptr;
-  if (ListNode* block = ReuseSpare(size)) return block;
+  if (NodeSlab* slab = SlabFor(size)) {
+    ListNode* block = TakeSlot(slab, size);
+    if (!block) return nullptr;
+    ListElement* record = block->registered;
+    if (record) {
+      LinkElement(&gProgram.registry, record);
+    } else {
+      record = InsertElement(&gProgram.registry);
+      // A block the registry does not hold would break its one truth: every live list block, once.
+      if (!record) {
+        block->size = size;
+        PutSlot(slab, block, nullptr);
+        return nullptr;
+      }
+      *(ListNode**)ElementData(record) = block;
+      block->registered = record;
+    }
+    block->size = size;
+    return block;
+  }
   auto* block = (ListNode*)AllocBlock(size);
   if (!block) return nullptr;
-  // A block the registry does not hold would break its one truth: every live list block, once.
   if (!RegisterAllocation(block)) {
     FreeBlock(block);
     return nullptr;
@@ -95,21 +213,38 @@ ListNode* AllocObject(int32_t size) {
 }
 
 void ReleaseSpareBlocks() {
-  const int32_t sizes[] = {kShortNodeSize, kFullNodeSize};
-  for (int32_t size : sizes) {
-    SpareBlocks* spare = SpareFor(size);
-    while (ListNode* block = spare->first) {
-      Unpoison(block, (size_t)size);
-      spare->first = block->next;
-      spare->count -= 1;
-      RuntimeFree(block->registered);  // an element out of its list is a RuntimeHeap block like any
-      FreeBlock(block);
+  for (NodeSlab& slab : gProgram.slabs) {
+    for (SlabChunk* chunk = slab.open; chunk;) {
+      SlabChunk* next = chunk->next;
+      if (chunk->used == 0) {
+        FreeChunk(&slab, chunk);
+      } else {  // the free slots of a chunk still in use give up their elements
+        for (ListNode* block = chunk->free; block;) {
+          Unpoison(block, (size_t)kShortNodeSize);
+          ListNode* following = block->next;
+          RuntimeFree(block->registered);
+          block->registered = nullptr;
+          Poison(block, (size_t)kShortNodeSize);
+          block = following;
+        }
+      }
+      chunk = next;
     }
+    slab.emptyChunks = 0;
   }
 }
 
 void FreeObject(ListNode* block) {
-  if (!block || KeepSpare(block)) return;
+  if (!block) return;
+  if (NodeSlab* slab = SlabFor(block->size)) {
+    ListElement* record = nullptr;
+    if (IsRegistered(block)) {
+      record = block->registered;
+      UnlinkElement(&gProgram.registry, record);
+    }
+    PutSlot(slab, block, record);
+    return;
+  }
   UnregisterAllocation(block);
   memset(block, 0, (size_t)block->size);
   FreeBlock(block);
@@ -207,10 +342,12 @@ ListNode* ObjListFind(const ObjectList* list, const void* item) {
 
 int32_t ObjListValidate(const ObjectList* list) {
   if (!list || list->size < kShortNodeSize || !IsRegistered(list)) return 0;
+  if (SlabFor(list->size) && !InSlab(list)) return 0;
   intptr_t n = 0;
   const ListNode* prev = list;
   for (const ListNode* node = list->next; node; node = node->next) {
     if (node->prev != prev || node->size != list->size || !IsRegistered(node)) return 0;
+    if (SlabFor(node->size) && !InSlab(node)) return 0;
     prev = node;
     if (++n > list->count) return 0;
   }

@@ -32,12 +32,14 @@ constexpr int32_t kShortNodeSize = (int32_t)offsetof(ListNode, extra);
 
 // A zeroed block of the given size with its size field set, recorded in the allocation registry.
 // Null when the size cannot hold a short node or memory ran out (then nothing is recorded).
-// Blocks of the two node sizes that were freed before are re-used first.
+// Blocks of the two node sizes are carved from larger AllocBlock chunks, the latest freed re-used
+// first; other sizes are blocks of their own.
 ListNode* AllocObject(int32_t size);
-// Drops the block from the registry, clears it and frees it (or keeps it for re-use). Null is
-// ignored.
+// Drops the block from the registry, clears it and frees it: a block of a node size goes back to
+// its chunk, which is freed once nothing in it is live (a few such chunks are kept for re-use).
+// Null is ignored; a block of a node size must come from AllocObject.
 void FreeObject(ListNode* block);
-// Frees the blocks FreeObject kept for re-use, with their registry elements.
+// Frees the chunks without a live block, and the registry elements free slots keep.
 void ReleaseSpareBlocks();
 // Records the block in the registry unless it is recorded already; 0 when memory ran out.
 int32_t RegisterAllocation(ListNode* block);

@@ -11,10 +11,13 @@ struct CollisionGrid;
 struct Entity;
 struct ListNode;
 
-// Freed list blocks of one size kept for re-use (see AllocObject).
-struct SpareBlocks {
-  ListNode* first;  // chained through their next words
-  int32_t count;
+struct SlabChunk;
+
+// List blocks of one node size, carved from larger chunks (see AllocObject).
+struct NodeSlab {
+  SlabChunk* open;      // the chunks with a free slot, the one a block was freed into latest first
+  int32_t free;         // free slots in them
+  int32_t emptyChunks;  // open chunks without a live block, kept for re-use
 };
 
 struct ProgramState {
@@ -26,7 +29,7 @@ struct ProgramState {
   int32_t birdIndex;    // scene loop index, 0 to kBirdCount - 1
   LinkedList registry;  // every block handed out by AllocObject (one pointer per element)
   LinkedList birds;     // the bird entities in creation order (one pointer per element)
-  SpareBlocks spare[2];  // freed short and full list blocks, for re-use by AllocObject
+  NodeSlab slabs[2];     // the short and the full list blocks' chunks (AllocObject)
 };
 extern ProgramState gProgram;
 

@@ -385,7 +385,7 @@ class CollisionGridWithoutMemory : public ::testing::Test {
   // The heap refuses, and no freed block is kept for re-use but those the test frees from here on.
   void RunOut() {
     for (int32_t size : {kShortNodeSize, kFullNodeSize}) {
-      while (gProgram.spare[size == kFullNodeSize].first) held_.push_back(AllocObject(size));
+      while (gProgram.slabs[size == kFullNodeSize].free) held_.push_back(AllocObject(size));
     }
     gCore.blockHeap = nullptr;
   }

@@ -147,10 +147,9 @@ TEST_F(ObjectListTest, FreedNodeBlocksAreReusedOutsideTheRegistry) {
   FreeObject(other);
   FreeObject(again);
   FreeObject(full);
-  EXPECT_GE(gProgram.spare[0].count, 1);
+  EXPECT_GE(gProgram.slabs[0].free, 1);
   ReleaseSpareBlocks();
-  EXPECT_EQ(gProgram.spare[0].first, nullptr);
-  EXPECT_EQ(gProgram.spare[1].count, 0);
+  EXPECT_EQ(gProgram.slabs[0].emptyChunks, 0);
   EXPECT_EQ(gProgram.registry.info->count, before - 2) << "released blocks were out of the registry already";
 }
 
