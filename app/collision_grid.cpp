@@ -1,6 +1,8 @@
 // The collision grid: placement, re-placement of moved entities, the candidate query, drawing.
 #include "app/collision_grid.h"
 
+#include <algorithm>
+
 #include "runtime/core/heaps.h"
 #include "runtime/core/text.h"
 #include "runtime/drawing/drawing.h"
@@ -9,6 +11,38 @@ namespace {
 
 constexpr int32_t kFirstIndexBits = 4;
 constexpr int32_t kMostIndexBits = 26;  // the slot array stays below AllocBlock's limit
+constexpr int32_t kMirrorPieceBits = 12;  // cells per piece of the mirror: 4,096
+constexpr int32_t kMirrorPieceCells = 1 << kMirrorPieceBits;
+constexpr int32_t kLocalOccupants = 2;
+constexpr int32_t kFirstSpill = 8;
+
+}  // namespace
+
+// An occupant as a cell's mirror holds it.
+struct OccupantCopy {
+  Entity* entity;
+  ListNode* node;  // the entity's node in the cell's occupant list
+  ListNode* ref;   // the entity's cell reference that names the cell
+};
+
+// A cell's occupants in list order, kept in step with the list by every placement. A query reads
+// them here (one cache line for most cells) instead of chasing the list's nodes, and a placement
+// finds an occupant's neighbours here, so that it only writes the list's nodes and never has to
+// read them.
+struct CellMirror {
+  int32_t count;
+  int32_t capacity;       // the spill array's; 0 while the occupants lie in local
+  ObjectList* occupants;  // the cell's list, as its GridCell names it
+  union {
+    OccupantCopy local[kLocalOccupants];
+    OccupantCopy* spill;  // from AllocBlock; freed when the cell empties
+  };
+};
+#if INTPTR_MAX == INT64_MAX
+static_assert(sizeof(CellMirror) == 64, "a mirror fills one cache line");
+#endif
+
+namespace {
 
 ObjectList* CellRefs(const ListNode* entry) { return (ObjectList*)entry->extra; }
 
@@ -74,171 +108,301 @@ uintptr_t NextQueryMark(CollisionGrid* grid) {
   return grid->queryMark;
 }
 
+// The cells an entity occupies: a rectangle of columns and rows, entered column by column and row
+// by row inside each column. Empty is always {0, -1, 0, -1}.
+struct CellRange {
+  int32_t c0, c1, r0, r1;
+  bool Empty() const { return c0 > c1; }
+  bool Holds(int32_t i, int32_t j) const { return c0 <= i && i <= c1 && r0 <= j && j <= r1; }
+  int64_t Cells() const { return Empty() ? 0 : ((int64_t)c1 - c0 + 1) * ((int64_t)r1 - r0 + 1); }
+  bool operator==(const CellRange&) const = default;
+};
+constexpr CellRange kNoCells{0, -1, 0, -1};
+
+// a / b rounded down, for b > 0; a shift when b is a power of two (the demo's cells are 32 wide).
+int64_t FloorDiv(int64_t a, int32_t b) {
+  if ((b & (b - 1)) == 0) return a >> __builtin_ctz((uint32_t)b);
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// The cells (first and last, clipped to the count) whose span overlaps start..start + size with a
+// positive length along one axis; false when there are none.
+bool SpanCells(int64_t start, int64_t size, int32_t cellSize, int32_t count, int32_t* first, int32_t* last) {
+  if (size <= 0) return false;
+  int64_t a = FloorDiv(start, cellSize), b = FloorDiv(start + size - 1, cellSize);
+  if (a < 0) a = 0;
+  if (b > count - 1) b = count - 1;
+  if (a > b) return false;
+  *first = (int32_t)a;
+  *last = (int32_t)b;
+  return true;
+}
+
+// The cells whose rectangle overlaps the bounds with a positive area: those the plain algorithm's
+// widened range and gap test pick.
+CellRange RangeOf(const CollisionGrid* grid, const EntityBounds& b) {
+  CellRange r;
+  if (!SpanCells(b.left, b.width, grid->cellWidth, grid->columns, &r.c0, &r.c1) ||
+      !SpanCells(b.top, b.height, grid->cellHeight, grid->rows, &r.r0, &r.r1))
+    return kNoCells;
+  return r;
+}
+
+CellRange RangeOf(const GridIndexSlot* slot) {
+  return {slot->firstColumn, slot->lastColumn, slot->firstRow, slot->lastRow};
+}
+
+void SetRange(GridIndexSlot* slot, const CellRange& r) {
+  slot->firstColumn = r.c0;
+  slot->lastColumn = r.c1;
+  slot->firstRow = r.r0;
+  slot->lastRow = r.r1;
+}
+
+int64_t CellIndex(const CollisionGrid* grid, int32_t i, int32_t j) { return (int64_t)j * grid->columns + i; }
+
+CellMirror* MirrorAt(const CollisionGrid* grid, int64_t cell) {
+  return &grid->mirror[cell >> kMirrorPieceBits][cell & (kMirrorPieceCells - 1)];
+}
+
+OccupantCopy* Entries(CellMirror* m) { return m->capacity ? m->spill : m->local; }
+
+// Asks for the mirrors of the range's cells (of the first few, for a large range) to be brought
+// into the cache together, rather than one after another as they are visited. A small grid's
+// mirrors stay in the cache anyway.
+void PrefetchMirrors(const CollisionGrid* grid, const CellRange& r) {
+  constexpr int32_t kMostPrefetched = 16;
+  constexpr int64_t kCachedCells = 16384;  // a megabyte of mirrors
+  if ((int64_t)grid->columns * grid->rows <= kCachedCells) return;
+  int32_t n = 0;
+  for (int32_t i = r.c0; i <= r.c1 && n < kMostPrefetched; ++i) {
+    for (int32_t j = r.r0; j <= r.r1 && n < kMostPrefetched; ++j, ++n)
+      __builtin_prefetch(MirrorAt(grid, CellIndex(grid, i, j)), 1);
+  }
+}
+
+// Where the entity stands among the cell's occupants; -1 when it is not there.
+int32_t PositionOf(CellMirror* m, const Entity* entity) {
+  OccupantCopy* e = Entries(m);
+  for (int32_t k = 0; k < m->count; ++k) {
+    if (e[k].entity == entity) return k;
+  }
+  return -1;
+}
+
+// Room for one more occupant in the cell's mirror; 0 when memory ran out.
+int32_t ReserveOccupant(CellMirror* m) {
+  int32_t room = m->capacity ? m->capacity : kLocalOccupants;
+  if (m->count < room) return 1;
+  int64_t capacity = m->capacity ? 2 * (int64_t)m->capacity : kFirstSpill;
+  if (capacity * (int64_t)sizeof(OccupantCopy) > INT32_MAX) return 0;
+  auto* spill = (OccupantCopy*)AllocBlock((int32_t)(capacity * (int64_t)sizeof(OccupantCopy)));
+  if (!spill) return 0;
+  OccupantCopy* e = Entries(m);
+  for (int32_t k = 0; k < m->count; ++k) spill[k] = e[k];
+  if (m->capacity) FreeBlock(m->spill);
+  m->spill = spill;
+  m->capacity = (int32_t)capacity;
+  return 1;
+}
+
+// The list operations, done from the mirror: the neighbours a node is linked between are read
+// from the mirror, and the list's nodes and header are only written.
+
+// Takes the occupant at position k out of the cell's list, as ObjListDetach does.
+ListNode* Unlink(CellMirror* m, int32_t k) {
+  OccupantCopy* e = Entries(m);
+  ObjectList* list = m->occupants;
+  ListNode* node = e[k].node;
+  ListNode* prev = k ? e[k - 1].node : list;
+  ListNode* next = k + 1 < m->count ? e[k + 1].node : nullptr;
+  prev->next = next;
+  if (next)
+    next->prev = prev;
+  else
+    list->prev = k ? prev : nullptr;
+  node->prev = node->next = nullptr;
+  for (int32_t n = k + 1; n < m->count; ++n) e[n - 1] = e[n];
+  m->count -= 1;
+  list->count = m->count;
+  return node;
+}
+
+// Links the node at the tail of the cell's list, as ObjListAttach does; the mirror has room.
+void Append(CellMirror* m, const OccupantCopy& occupant) {
+  ListNode* node = occupant.node;
+  OccupantCopy* e = Entries(m);
+  ObjectList* list = m->occupants;
+  ListNode* last = m->count ? e[m->count - 1].node : list;
+  last->next = node;
+  node->prev = last;
+  node->next = nullptr;
+  list->prev = node;
+  e[m->count++] = occupant;
+  list->count = m->count;
+}
+
+// The entity moves to the tail of the cell's list; its entry there is returned.
+OccupantCopy* MoveToTail(CellMirror* m, const Entity* entity) {
+  int32_t k = PositionOf(m, entity);
+  if (k != m->count - 1) {
+    OccupantCopy occupant = Entries(m)[k];
+    Unlink(m, k);
+    Append(m, occupant);
+  }
+  return &Entries(m)[m->count - 1];
+}
+
+// A cell that empties gives its spill array back.
+void ReleaseSpill(CellMirror* m) {
+  if (m->count || !m->capacity) return;
+  FreeBlock(m->spill);
+  m->spill = nullptr;
+  m->capacity = 0;
+}
+
 // The entities a query has met: the queried one and its candidates so far. The first few are
 // compared in a small local array, which costs less than reading each occupant's cell-reference
 // list; past that, the query marks those lists, so the test stays one read however many there are.
 class CandidateSet {
  public:
-  CandidateSet(CollisionGrid* grid, ObjectList* self) : grid_(grid) { seen_[count_++] = self; }
+  CandidateSet(CollisionGrid* grid, const GridIndexSlot* self) : grid_(grid), selfRefs_(self->refs) {
+    seen_[count_++] = {(Entity*)self->entity, nullptr, nullptr};
+  }
   // 1 when the occupant's entity was not met before; it counts as met from now on.
-  int32_t Insert(const ListNode* occupant) {
-    auto* theirs = (ObjectList*)occupant->extra;
+  int32_t Insert(const OccupantCopy& occupant) {
     if (mark_) {
+      ObjectList* theirs = RefsOf(occupant);
       if (MarkOf(theirs) == mark_) return 0;
       SetMark(theirs, mark_);
       return 1;
     }
     for (int32_t k = 0; k < count_; ++k) {
-      if (seen_[k] == theirs) return 0;
+      if (seen_[k].entity == occupant.entity) return 0;
     }
     if (count_ < kLocal) {
-      seen_[count_++] = theirs;
+      seen_[count_++] = occupant;
       return 1;
     }
     mark_ = NextQueryMark(grid_);  // everything met so far is marked first
-    for (int32_t k = 0; k < count_; ++k) SetMark(seen_[k], mark_);
-    SetMark(theirs, mark_);
+    SetMark(selfRefs_, mark_);
+    for (int32_t k = 1; k < count_; ++k) SetMark(RefsOf(seen_[k]), mark_);
+    SetMark(RefsOf(occupant), mark_);
     return 1;
   }
 
  private:
+  static ObjectList* RefsOf(const OccupantCopy& occupant) { return (ObjectList*)occupant.node->extra; }
   static constexpr int32_t kLocal = 16;
   CollisionGrid* grid_;
-  ObjectList* seen_[kLocal];
+  ObjectList* selfRefs_;
+  OccupantCopy seen_[kLocal];
   int32_t count_ = 0;
   uintptr_t mark_ = 0;
 };
 
-// Takes the entity out of every cell it occupies. Its occupant nodes are kept in a chain through
-// their next links, for the cells it enters next; its cell references stay to be rewritten.
-ListNode* LeaveCells(ObjectList* refs) {
-  ListNode* spare = nullptr;
-  for (ListNode* ref = ObjListFirst(refs); ref; ref = ref->next) {
-    ListNode* occupant = ref->link;
-    ObjListDetach(((GridCell*)ref->item)->occupants, occupant);
-    occupant->next = spare;
-    spare = occupant;
-    ref->link = nullptr;
+// Takes the entity out of every cell of the range and out of its references: it lies in no cell.
+void Evict(CollisionGrid* grid, GridIndexSlot* slot, const CellRange& from) {
+  for (int32_t i = from.c0; i <= from.c1; ++i) {
+    for (int32_t j = from.r0; j <= from.r1; ++j) {
+      CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
+      FreeObject(Unlink(m, PositionOf(m, slot->entity)));
+      ReleaseSpill(m);
+    }
   }
-  return spare;
+  ObjListClear(slot->refs);
+  SetRange(slot, kNoCells);
+}
+
+// New blocks of the size chained through their next words; 0, with none kept, when memory ran out.
+int32_t MakeChain(int64_t count, int32_t size, ListNode** chain) {
+  for (int64_t k = 0; k < count; ++k) {
+    ListNode* block = AllocObject(size);
+    if (!block) return 0;
+    block->next = *chain;
+    *chain = block;
+  }
+  return 1;
+}
+
+ListNode* Pop(ListNode** chain) {
+  ListNode* block = *chain;
+  *chain = block->next;
+  block->next = nullptr;
+  return block;
 }
 
 void FreeChain(ListNode* chain) {
-  while (chain) {
-    ListNode* next = chain->next;
-    FreeObject(chain);
-    chain = next;
-  }
+  while (chain) FreeObject(Pop(&chain));
 }
 
-// Where the entity's placement is being written: the next cell reference to rewrite (null once
-// every old one is used and new ones are appended) and the spare occupant nodes.
-struct Placement {
-  ObjectList* refs;
-  ListNode* nextRef;
-  ListNode* spare;
-};
-
-// Enters the entity at the tail of the cell's occupants and the cell into its references, both
-// or neither; 0 when memory ran out.
-int32_t Occupy(GridCell* cell, Placement* p, Entity* entity) {
-  ListNode* occupant = p->spare;
-  if (occupant) {
-    p->spare = occupant->next;
-    ObjListAttach(cell->occupants, occupant);
-  } else {
-    occupant = ObjListAppend(cell->occupants);
-    if (!occupant) return 0;
-  }
-  occupant->item = entity;
-  occupant->extra = p->refs;
-  ListNode* ref = p->nextRef;
-  if (ref) {
-    p->nextRef = ref->next;
-  } else {
-    ref = ObjListAppend(p->refs);
-    if (!ref) {
-      ObjListRemove(cell->occupants, occupant);
-      return 0;
+// Moves the entity from the cells of one range to those of another, as the plain algorithm's
+// leaving every old cell and entering every new one leaves the lists: out of the cells it leaves,
+// at the tail of every cell it lies in afterwards, its references the new cells in order. Nodes
+// are re-used (the reference nodes, found through the mirrors rather than by walking their list,
+// are linked anew), and what more it needs is made first, so that running out of memory changes
+// nothing but leaving the entity in no cell (then 0).
+int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, const CellRange& from,
+                    const CellRange& to) {
+  ObjectList* refs = slot->refs;
+  int64_t more = to.Cells() - from.Cells();
+  ListNode *occupants = nullptr, *cellRefs = nullptr;
+  bool room = MakeChain(more, kFullNodeSize, &occupants) && MakeChain(more, kShortNodeSize, &cellRefs);
+  for (int32_t i = to.c0; room && i <= to.c1; ++i) {
+    for (int32_t j = to.r0; room && j <= to.r1; ++j) {
+      if (!from.Holds(i, j)) room = ReserveOccupant(MirrorAt(grid, CellIndex(grid, i, j)));
     }
   }
-  ref->item = cell;
-  ref->link = occupant;
-  return 1;
-}
-
-// Signed gap between a cell and the bounds along one axis; negative means they overlap on it.
-int64_t Gap(int64_t cellStart, int64_t cellSize, int64_t start, int64_t size) {
-  return cellStart < start ? start - (cellStart + cellSize) : cellStart - (start + size);
-}
-
-// The cells whose rectangle overlaps the bounds with a positive area, visited column by column and
-// row by row inside each column: the order in which an entity enters them.
-class OverlappedCells {
- public:
-  OverlappedCells(const CollisionGrid* grid, const EntityBounds& b) : grid_(grid), b_(b) {
-    // Bounds of no positive area overlap no cell. The gap test alone would let an empty or
-    // negative box inside a cell count as overlapping it.
-    if (b.width <= 0 || b.height <= 0) return;
-    // The candidate range is widened by a cell on each side; the gap test decides exactly.
-    c0_ = (int64_t)b.left / grid->cellWidth - 1;
-    r0_ = (int64_t)b.top / grid->cellHeight - 1;
-    c1_ = c0_ + b.width / grid->cellWidth + 2;
-    r1_ = r0_ + b.height / grid->cellHeight + 2;
-    if (c1_ > grid->columns - 1) c1_ = grid->columns - 1;
-    if (r1_ > grid->rows - 1) r1_ = grid->rows - 1;
-    if (c0_ < 0) c0_ = 0;
-    if (r0_ < 0) r0_ = 0;
-    i_ = c0_;
-    j_ = r0_ - 1;
+  if (!room) {
+    FreeChain(occupants);
+    FreeChain(cellRefs);
+    Evict(grid, slot, from);
+    return 0;
   }
-  // The next cell, or null after the last. A cell's rectangle is its column and row times the
-  // cell size (as InitGridCells sets it), so the cell records are not read.
-  GridCell* Next() {
-    while (i_ <= c1_) {
-      if (++j_ > r1_) {
-        ++i_;
-        j_ = r0_ - 1;
-        continue;
+  for (int32_t i = from.c0; i <= from.c1; ++i) {
+    for (int32_t j = from.r0; j <= from.r1; ++j) {
+      CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
+      int32_t k = PositionOf(m, entity);
+      ListNode* ref = Entries(m)[k].ref;
+      ref->next = cellRefs;
+      cellRefs = ref;
+      if (to.Holds(i, j)) continue;
+      ListNode* node = Unlink(m, k);
+      ReleaseSpill(m);
+      node->next = occupants;
+      occupants = node;
+    }
+  }
+  ListNode* last = refs;
+  for (int32_t i = to.c0; i <= to.c1; ++i) {
+    for (int32_t j = to.r0; j <= to.r1; ++j) {
+      int64_t cell = CellIndex(grid, i, j);
+      CellMirror* m = MirrorAt(grid, cell);
+      ListNode* ref = Pop(&cellRefs);
+      OccupantCopy* occupant;
+      if (from.Holds(i, j)) {
+        occupant = MoveToTail(m, entity);
+      } else {
+        ListNode* node = Pop(&occupants);
+        node->item = entity;
+        node->extra = refs;
+        Append(m, {entity, node, ref});
+        occupant = &Entries(m)[m->count - 1];
       }
-      if (Gap(i_ * grid_->cellWidth, grid_->cellWidth, b_.left, b_.width) < 0 &&
-          Gap(j_ * grid_->cellHeight, grid_->cellHeight, b_.top, b_.height) < 0)
-        return &grid_->cells[j_ * grid_->columns + i_];
+      occupant->ref = ref;
+      ref->item = &grid->cells[cell];
+      ref->link = occupant->node;
+      ref->prev = last;
+      last->next = ref;
+      last = ref;
     }
-    return nullptr;
   }
-
- private:
-  const CollisionGrid* grid_;
-  EntityBounds b_;
-  int64_t c0_ = 0, c1_ = -1, r0_ = 0, r1_ = -1, i_ = 0, j_ = 0;
-};
-
-// Re-placing an entity into the cells it already occupies only moves it to the tail of each
-// cell's occupants. 0, with nothing changed, when the cells differ.
-int32_t StayInCells(const CollisionGrid* grid, const EntityBounds& b, ObjectList* refs) {
-  OverlappedCells cells(grid, b);
-  ListNode* ref = ObjListFirst(refs);
-  for (GridCell* cell = cells.Next(); cell; cell = cells.Next(), ref = ref->next) {
-    if (!ref || ref->item != cell) return 0;
-  }
-  if (ref) return 0;
-  for (ref = ObjListFirst(refs); ref; ref = ref->next) {
-    ListNode* occupant = ref->link;
-    if (!occupant->next) continue;  // the tail already
-    ObjectList* occupants = ((GridCell*)ref->item)->occupants;
-    ObjListDetach(occupants, occupant);
-    ObjListAttach(occupants, occupant);
-  }
-  return 1;
-}
-
-// Enters the entity into every cell its bounds overlap; 0 when memory ran out.
-int32_t EnterCells(const CollisionGrid* grid, const EntityBounds& b, Placement* p, Entity* entity) {
-  OverlappedCells cells(grid, b);
-  for (GridCell* cell = cells.Next(); cell; cell = cells.Next()) {
-    if (!Occupy(cell, p, entity)) return 0;
-  }
+  last->next = nullptr;
+  refs->prev = last == refs ? nullptr : last;
+  refs->count = (intptr_t)to.Cells();
+  FreeChain(occupants);
+  FreeChain(cellRefs);  // references past the new cells
+  SetRange(slot, to);
   return 1;
 }
 
@@ -269,17 +433,33 @@ CollisionGrid* CreateGrid(int32_t columns, int32_t rows, int32_t cellWidth, int3
 
 int32_t InitGridCells(CollisionGrid* grid) {
   if (!grid) return 0;
-  grid->cells = (GridCell*)AllocBlock((int32_t)((int64_t)grid->columns * grid->rows * (int64_t)sizeof(GridCell)));
+  int64_t cells = (int64_t)grid->columns * grid->rows;
+  grid->cells = (GridCell*)AllocBlock((int32_t)(cells * (int64_t)sizeof(GridCell)));
   if (!grid->cells) return 0;
+  // The mirror's pieces, each cache-line aligned inside its block, whose address it keeps in the
+  // word just before.
+  int64_t pieces = (cells + kMirrorPieceCells - 1) >> kMirrorPieceBits;
+  grid->mirror = (CellMirror**)AllocBlock((int32_t)(pieces * (int64_t)sizeof(CellMirror*)));
+  if (!grid->mirror) return 0;
+  for (int64_t p = 0; p < pieces; ++p) {
+    int64_t n = std::min<int64_t>(kMirrorPieceCells, cells - (p << kMirrorPieceBits));
+    auto* block = (char*)AllocBlock((int32_t)(64 + n * (int64_t)sizeof(CellMirror)));
+    if (!block) return 0;
+    auto* piece = (CellMirror*)(((uintptr_t)block + sizeof(void*) + 63) & ~(uintptr_t)63);
+    ((void**)piece)[-1] = block;
+    grid->mirror[p] = piece;
+    grid->mirrorPieces = (int32_t)(p + 1);
+  }
   for (int32_t i = 0; i < grid->columns; ++i) {
     for (int32_t j = 0; j < grid->rows; ++j) {
-      GridCell* cell = &grid->cells[(int64_t)j * grid->columns + i];
+      GridCell* cell = &grid->cells[CellIndex(grid, i, j)];
       cell->x = i * grid->cellWidth;
       cell->y = j * grid->cellHeight;
       cell->width = grid->cellWidth;
       cell->height = grid->cellHeight;
       cell->occupants = AllocObject(kFullNodeSize);
       if (!cell->occupants) return 0;
+      MirrorAt(grid, CellIndex(grid, i, j))->occupants = cell->occupants;
     }
   }
   return 1;
@@ -300,7 +480,9 @@ int32_t AddEntityToGrid(CollisionGrid* grid, Entity* entity) {
     return 0;
   }
   if (!known) {
-    *Probe(grid->index, grid->indexBits, entity) = {entity, entry, CellRefs(entry)};
+    GridIndexSlot* slot = Probe(grid->index, grid->indexBits, entity);
+    *slot = {entity, entry, CellRefs(entry), 0, 0, 0, 0};
+    SetRange(slot, kNoCells);
     ++grid->indexed;
   }
   return PlaceEntity(grid, entity);
@@ -311,23 +493,16 @@ int32_t PlaceEntity(CollisionGrid* grid, Entity* entity) {
   if (!slot) return 0;
   EntityBounds b;
   GetEntityBounds(entity, &b);
-  if (StayInCells(grid, b, slot->refs)) return 1;
-  // Out of every old cell first, then into the new ones, the old nodes re-used where they fit: the
-  // lists end up as if every old node were freed and new ones appended.
-  Placement p{slot->refs, nullptr, nullptr};
-  p.spare = LeaveCells(p.refs);
-  p.nextRef = ObjListFirst(p.refs);
-  int32_t placed = EnterCells(grid, b, &p, entity);
-  while (ListNode* ref = p.nextRef) {
-    p.nextRef = ref->next;
-    ObjListRemove(p.refs, ref);
+  CellRange from = RangeOf(slot), to = RangeOf(grid, b);
+  PrefetchMirrors(grid, from);
+  if (from == to) {  // the same cells: the entity only moves to the tail of each
+    for (int32_t i = from.c0; i <= from.c1; ++i) {
+      for (int32_t j = from.r0; j <= from.r1; ++j) MoveToTail(MirrorAt(grid, CellIndex(grid, i, j)), entity);
+    }
+    return 1;
   }
-  FreeChain(p.spare);
-  if (!placed) {  // a half-done placement is undone: the entity lies in no cell
-    FreeChain(LeaveCells(p.refs));
-    ObjListClear(p.refs);
-  }
-  return placed;
+  PrefetchMirrors(grid, to);
+  return MoveBetween(grid, slot, entity, from, to);
 }
 
 int32_t UpdateMovedEntities(CollisionGrid* grid) {
@@ -346,16 +521,22 @@ ObjectList* QueryCandidates(CollisionGrid* grid, const Entity* entity) {
   if (!result) return nullptr;
   GridIndexSlot* slot = FindSlot(grid, entity);
   if (!slot) return result;
-  CandidateSet met(grid, slot->refs);
-  for (ListNode* ref = ObjListFirst(slot->refs); ref; ref = ref->next) {
-    for (ListNode* occupant = ObjListFirst(((GridCell*)ref->item)->occupants); occupant; occupant = occupant->next) {
-      if (!met.Insert(occupant)) continue;
-      ListNode* candidate = ObjListAppend(result);
-      if (!candidate) {  // an incomplete list would pass for the answer
-        ObjListFree(result);
-        return nullptr;
+  CellRange r = RangeOf(slot);
+  PrefetchMirrors(grid, r);
+  CandidateSet met(grid, slot);
+  for (int32_t i = r.c0; i <= r.c1; ++i) {
+    for (int32_t j = r.r0; j <= r.r1; ++j) {
+      CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
+      OccupantCopy* e = Entries(m);
+      for (int32_t k = 0; k < m->count; ++k) {
+        if (!met.Insert(e[k])) continue;
+        ListNode* candidate = ObjListAppend(result);
+        if (!candidate) {  // an incomplete list would pass for the answer
+          ObjListFree(result);
+          return nullptr;
+        }
+        candidate->item = e[k].entity;
       }
-      candidate->item = occupant->item;
     }
   }
   return result;
@@ -374,10 +555,19 @@ void DrawGrid(const CollisionGrid* grid) {
 
 void FreeGrid(CollisionGrid* grid) {
   if (!grid) return;
+  int64_t cells = (int64_t)grid->columns * grid->rows;
   if (grid->cells) {
-    for (int64_t k = 0; k < (int64_t)grid->columns * grid->rows; ++k) ObjListFree(grid->cells[k].occupants);
+    for (int64_t k = 0; k < cells; ++k) ObjListFree(grid->cells[k].occupants);
     FreeBlock(grid->cells);
   }
+  for (int32_t p = 0; p < grid->mirrorPieces; ++p) {
+    CellMirror* piece = grid->mirror[p];
+    for (int64_t k = 0; k < kMirrorPieceCells && ((int64_t)p << kMirrorPieceBits) + k < cells; ++k) {
+      if (piece[k].capacity) FreeBlock(piece[k].spill);
+    }
+    FreeBlock(((void**)piece)[-1]);
+  }
+  FreeBlock(grid->mirror);
   for (ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next) ObjListFree(CellRefs(entry));
   ObjListFree(grid->entities);
   FreeBlock(grid->index);
@@ -399,7 +589,8 @@ ListNode* FindGridEntry(const CollisionGrid* grid, const Entity* entity) {
 namespace {
 
 // Every entity in the index is found by its own probe, names an entry of that entity and the
-// entry's references, and the index counts them and is at most three quarters full.
+// entry's references, whose cells are its range in order; the index counts them and is at most
+// three quarters full.
 int32_t IndexValidate(const CollisionGrid* grid) {
   if (!grid->index || grid->indexBits < kFirstIndexBits || grid->indexBits > kMostIndexBits) return 0;
   int64_t slots = (int64_t)1 << grid->indexBits, used = 0;
@@ -411,6 +602,16 @@ int32_t IndexValidate(const CollisionGrid* grid) {
     if (FindSlot(grid, slot.entity) != &slot || !slot.entry || slot.entry->item != slot.entity ||
         slot.refs != CellRefs(slot.entry))
       return 0;
+    CellRange r = RangeOf(&slot);
+    if (r.Empty() ? !(r == kNoCells) : r.c0 < 0 || r.c1 >= grid->columns || r.r0 < 0 || r.r0 > r.r1 || r.r1 >= grid->rows)
+      return 0;
+    ListNode* ref = ObjListFirst(slot.refs);
+    for (int32_t i = r.c0; i <= r.c1; ++i) {
+      for (int32_t j = r.r0; j <= r.r1; ++j, ref = ref->next) {
+        if (!ref || ref->item != &grid->cells[CellIndex(grid, i, j)]) return 0;
+      }
+    }
+    if (ref) return 0;
   }
   return used == grid->indexed ? 1 : 0;
 }
@@ -432,6 +633,22 @@ int32_t CellRefsValidate(const CollisionGrid* grid, const Entity* entity, const 
     if (seen != 1 || !linked || ref->link->item != entity || ref->link->extra != refs) return 0;
   }
   return 1;
+}
+
+// The cell's mirror holds its list: the same header, and its nodes and their entities in order.
+int32_t MirrorValidate(const CollisionGrid* grid, int64_t cell) {
+  CellMirror* m = MirrorAt(grid, cell);
+  const ObjectList* list = grid->cells[cell].occupants;
+  if (m->occupants != list || m->count != list->count) return 0;
+  if (m->capacity ? m->count == 0 || m->count > m->capacity || !m->spill : m->count > kLocalOccupants) return 0;
+  OccupantCopy* e = Entries(m);
+  int32_t k = 0;
+  for (ListNode* o = ObjListFirst(list); o; o = o->next, ++k) {
+    if (k >= m->count || e[k].node != o || e[k].entity != o->item || !e[k].ref || e[k].ref->link != o ||
+        e[k].ref->item != &grid->cells[cell])
+      return 0;
+  }
+  return k == m->count ? 1 : 0;
 }
 
 }  // namespace
@@ -460,16 +677,18 @@ int32_t GridValidate(const CollisionGrid* grid) {
     placements += ObjListCount(refs);
   }
   if (distinct != grid->indexed) return 0;
+  int64_t cells = (int64_t)grid->columns * grid->rows;
+  if (!grid->mirror || grid->mirrorPieces != (cells + kMirrorPieceCells - 1) >> kMirrorPieceBits) return 0;
   // Every occupant must be backed by a cell reference: the totals then match exactly.
   int64_t occupants = 0;
-  for (int64_t k = 0; k < (int64_t)grid->columns * grid->rows; ++k) {
+  for (int64_t k = 0; k < cells; ++k) {
     const GridCell& cell = grid->cells[k];
     // Placement computes a cell's rectangle from its column and row rather than reading it.
     if (cell.x != k % grid->columns * grid->cellWidth || cell.y != k / grid->columns * grid->cellHeight ||
         cell.width != grid->cellWidth || cell.height != grid->cellHeight)
       return 0;
     const ObjectList* list = cell.occupants;
-    if (!ObjListValidate(list) || list->size != kFullNodeSize) return 0;
+    if (!ObjListValidate(list) || list->size != kFullNodeSize || !MirrorValidate(grid, k)) return 0;
     for (ListNode* o = ObjListFirst(list); o; o = o->next) {
       if (o->link) return 0;
     }

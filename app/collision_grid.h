@@ -22,17 +22,28 @@ struct GridCell {
 //
 // So that placing, re-placing and querying cost what they touch and never what the grid holds,
 // the grid keeps bookkeeping in words the list layout leaves unused (see object_list.h):
-// - a cell reference's link is the entity's Occupant node in that cell, so leaving a cell is no search;
+// - a cell reference's link is the entity's Occupant node in that cell;
 // - an Occupant's extra is the occupying entity's cell-reference list;
 // - a cell-reference list's header item is the mark of the latest query that met its entity, so a
 //   query tells a candidate it has already listed without walking its result.
+// Beside the lists it keeps an index from entity to first entry, the cells each entity occupies as
+// a rectangle, and a mirror of every cell's occupants (see collision_grid.cpp).
+
 // A slot of the entity index, which finds an entity's first entry (and its cell references)
 // by hashing the entity's address.
 struct GridIndexSlot {
   const Entity* entity;  // null: a free slot
   ListNode* entry;
   ObjectList* refs;  // the entry's cell-reference list
+  // The cells in refs: those of columns firstColumn to lastColumn and rows firstRow to lastRow,
+  // column by column, or none when firstColumn > lastColumn.
+  int32_t firstColumn;
+  int32_t lastColumn;
+  int32_t firstRow;
+  int32_t lastRow;
 };
+
+struct CellMirror;
 
 struct CollisionGrid {
   char* name;  // the grid's own copy
@@ -52,6 +63,10 @@ struct CollisionGrid {
   // array rather than through the list's scattered nodes.
   Entity** order;
   int32_t orderCapacity;
+  // Each cell's occupants in list order, in the order of the cells, in pieces of a few thousand
+  // cells each (mirrorPieces of them).
+  CellMirror** mirror;
+  int32_t mirrorPieces;
 };
 
 constexpr uint32_t kCellOccupiedColour = 0x0000FF;
@@ -61,7 +76,7 @@ constexpr uint32_t kCellEmptyColour = 0x00FF00;
 // range, or when memory ran out.
 CollisionGrid* CreateGrid(int32_t columns, int32_t rows, int32_t cellWidth, int32_t cellHeight, const char* name,
                           ObjectNumber number);
-// Makes the cell array and each cell's empty occupant list; 1 on success.
+// Makes the cell array, each cell's empty occupant list and its mirror; 1 on success.
 int32_t InitGridCells(CollisionGrid* grid);
 // Appends an entry for the entity and places it (an entity added again keeps using its first
 // entry). 0 when memory ran out: then nothing was added, or the entity was added but lies in no
@@ -86,5 +101,5 @@ void FreeGrid(CollisionGrid* grid);
 GridCell* GridCellAt(const CollisionGrid* grid, int32_t column, int32_t row);  // null outside
 ListNode* FindGridEntry(const CollisionGrid* grid, const Entity* entity);      // the first one
 // 1 when every list is well linked, occupants and cell references agree and the bookkeeping
-// (index, links, back-links, marks) matches the lists, else 0.
+// (index, cell rectangles, mirrors, links, back-links, marks) matches the lists, else 0.
 int32_t GridValidate(const CollisionGrid* grid);
