@@ -314,27 +314,48 @@ void Evict(CollisionGrid* grid, GridIndexSlot* slot, const CellRange& from) {
   SetRange(slot, kNoCells);
 }
 
-// New blocks of the size chained through their next words; 0, with none kept, when memory ran out.
-int32_t MakeChain(int64_t count, int32_t size, ListNode** chain) {
-  for (int64_t k = 0; k < count; ++k) {
-    ListNode* block = AllocObject(size);
-    if (!block) return 0;
-    block->next = *chain;
-    *chain = block;
+// Nodes set aside during a placement: the first few in a local array, so that taking one back
+// does not wait for its cache line; more are chained through their next words.
+class NodeStack {
+ public:
+  NodeStack() = default;
+  NodeStack(const NodeStack&) = delete;
+  NodeStack& operator=(const NodeStack&) = delete;
+  ~NodeStack() {  // what was not taken back is freed
+    while (ListNode* node = Pop()) FreeObject(node);
   }
-  return 1;
-}
+  void Push(ListNode* node) {
+    if (count_ < kLocal) {
+      local_[count_++] = node;
+    } else {
+      node->next = chain_;
+      chain_ = node;
+    }
+  }
+  ListNode* Pop() {
+    if (ListNode* node = chain_) {
+      chain_ = node->next;
+      node->next = nullptr;
+      return node;
+    }
+    return count_ ? local_[--count_] : nullptr;
+  }
+  // Adds new blocks of the size; 0 when memory ran out.
+  int32_t Make(int64_t count, int32_t size) {
+    for (int64_t k = 0; k < count; ++k) {
+      ListNode* block = AllocObject(size);
+      if (!block) return 0;
+      Push(block);
+    }
+    return 1;
+  }
 
-ListNode* Pop(ListNode** chain) {
-  ListNode* block = *chain;
-  *chain = block->next;
-  block->next = nullptr;
-  return block;
-}
-
-void FreeChain(ListNode* chain) {
-  while (chain) FreeObject(Pop(&chain));
-}
+ private:
+  static constexpr int32_t kLocal = 32;
+  ListNode* local_[kLocal];
+  int32_t count_ = 0;
+  ListNode* chain_ = nullptr;
+};
 
 // Moves the entity from the cells of one range to those of another, as the plain algorithm's
 // leaving every old cell and entering every new one leaves the lists: out of the cells it leaves,
@@ -346,16 +367,14 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
                     const CellRange& to) {
   ObjectList* refs = slot->refs;
   int64_t more = to.Cells() - from.Cells();
-  ListNode *occupants = nullptr, *cellRefs = nullptr;
-  bool room = MakeChain(more, kFullNodeSize, &occupants) && MakeChain(more, kShortNodeSize, &cellRefs);
+  NodeStack occupants, cellRefs;  // what is left in them at the end is freed
+  bool room = occupants.Make(more, kFullNodeSize) && cellRefs.Make(more, kShortNodeSize);
   for (int32_t i = to.c0; room && i <= to.c1; ++i) {
     for (int32_t j = to.r0; room && j <= to.r1; ++j) {
       if (!from.Holds(i, j)) room = ReserveOccupant(MirrorAt(grid, CellIndex(grid, i, j)));
     }
   }
   if (!room) {
-    FreeChain(occupants);
-    FreeChain(cellRefs);
     Evict(grid, slot, from);
     return 0;
   }
@@ -363,14 +382,10 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
     for (int32_t j = from.r0; j <= from.r1; ++j) {
       CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
       int32_t k = PositionOf(m, entity);
-      ListNode* ref = Entries(m)[k].ref;
-      ref->next = cellRefs;
-      cellRefs = ref;
+      cellRefs.Push(Entries(m)[k].ref);
       if (to.Holds(i, j)) continue;
-      ListNode* node = Unlink(m, k);
+      occupants.Push(Unlink(m, k));
       ReleaseSpill(m);
-      node->next = occupants;
-      occupants = node;
     }
   }
   ListNode* last = refs;
@@ -378,12 +393,12 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
     for (int32_t j = to.r0; j <= to.r1; ++j) {
       int64_t cell = CellIndex(grid, i, j);
       CellMirror* m = MirrorAt(grid, cell);
-      ListNode* ref = Pop(&cellRefs);
+      ListNode* ref = cellRefs.Pop();
       OccupantCopy* occupant;
       if (from.Holds(i, j)) {
         occupant = MoveToTail(m, entity);
       } else {
-        ListNode* node = Pop(&occupants);
+        ListNode* node = occupants.Pop();
         node->item = entity;
         node->extra = refs;
         Append(m, {entity, node, ref});
@@ -400,8 +415,6 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
   last->next = nullptr;
   refs->prev = last == refs ? nullptr : last;
   refs->count = (intptr_t)to.Cells();
-  FreeChain(occupants);
-  FreeChain(cellRefs);  // references past the new cells
   SetRange(slot, to);
   return 1;
 }

@@ -17,28 +17,31 @@
 
 namespace {
 
-// Blocks of the two node sizes are carved from chunks of kChunkSlots slots, one cache line each: a
-// slot holds its chunk's address, then the block. Blocks made one after another lie side by side
-// (a grid's cell headers in cell order), and the block freed latest is the first re-used. A free
-// slot keeps its registry element, out of the registry, so the lists' steady churn costs no heap
-// call. A chunk without a live block goes back to the heap once kMostEmptyChunks of its size are
-// kept, and at ReleaseSpareBlocks. Under the address sanitizer everything in a chunk but the live
-// blocks stays poisoned, so a use after free or a write past a block still shows.
-constexpr int32_t kSlotBytes = 8 * (int32_t)sizeof(void*);  // a full block and its chunk's address
-constexpr int32_t kBlockOffset = (int32_t)sizeof(void*);
+// Blocks of the two node sizes are carved from chunks of kChunkSlots slots. A slot is two cache
+// lines: the block and its chunk's address, then the block's registry element, so that recording
+// or dropping a block never reaches for a heap block of its own. Free slots form one list per size,
+// the latest freed first: blocks made one after another lie side by side (a grid's cell headers in
+// cell order), and a block freed is the first re-used while it is still in the cache. A chunk
+// without a live block goes back to the heap once kMostEmptyChunks of its size are kept, and at
+// ReleaseSpareBlocks. Under the address sanitizer everything in a chunk but the live blocks and
+// recorded elements stays poisoned, so a use after free or a write past a block still shows.
+constexpr int32_t kSlotWords = 16;
+constexpr int32_t kSlotBytes = kSlotWords * (int32_t)sizeof(void*);
+constexpr int32_t kOwnerOffset = kFullNodeSize;                   // the chunk's address
+constexpr int32_t kElementOffset = 8 * (int32_t)sizeof(void*);   // the second line
+constexpr int32_t kElementBytes = (int32_t)(sizeof(ListElement) + sizeof(void*));
 constexpr int32_t kChunkSlots = 64;
 constexpr int32_t kMostEmptyChunks = 64;
-static_assert(kBlockOffset + kFullNodeSize <= kSlotBytes, "a slot holds a full block");
+static_assert(kOwnerOffset + (int32_t)sizeof(void*) <= kElementOffset, "a slot's first line holds a full block");
 
 }  // namespace
 
 struct SlabChunk {
-  SlabChunk* next;  // the slab's open chunks
+  SlabChunk* next;  // every chunk of the size
   SlabChunk* prev;
-  ListNode* free;   // free slots' blocks that were handed out before, chained through next
-  int32_t used;     // live blocks
-  int32_t fresh;    // slots handed out at least once; those from here on never were
-  char* slots;      // kChunkSlots slots, cache-line aligned
+  int32_t used;   // live blocks
+  int32_t fresh;  // slots handed out at least once; those from here on never were
+  char* slots;    // kChunkSlots slots, cache-line aligned
 };
 
 namespace {
@@ -49,7 +52,7 @@ NodeSlab* SlabFor(intptr_t size) {
   return nullptr;
 }
 
-void Poison(void* memory, size_t size) {
+void Poison(const void* memory, size_t size) {
   (void)memory;
   (void)size;
 #if HURZ_ASAN
@@ -57,7 +60,7 @@ void Poison(void* memory, size_t size) {
 #endif
 }
 
-void Unpoison(void* memory, size_t size) {
+void Unpoison(const void* memory, size_t size) {
   (void)memory;
   (void)size;
 #if HURZ_ASAN
@@ -65,7 +68,7 @@ void Unpoison(void* memory, size_t size) {
 #endif
 }
 
-SlabChunk** OwnerWord(const ListNode* block) { return (SlabChunk**)((char*)block - kBlockOffset); }
+SlabChunk** OwnerWord(const ListNode* block) { return (SlabChunk**)((char*)block + kOwnerOffset); }
 
 SlabChunk* OwnerOf(const ListNode* block) {
   SlabChunk** word = OwnerWord(block);
@@ -75,92 +78,102 @@ SlabChunk* OwnerOf(const ListNode* block) {
   return chunk;
 }
 
-bool IsOpen(const SlabChunk* chunk) { return chunk->free || chunk->fresh < kChunkSlots; }
+ListElement* ElementOf(const ListNode* block) { return (ListElement*)((char*)block + kElementOffset); }
+ListNode*& ElementBlock(ListElement* element) { return *(ListNode**)ElementData(element); }
 
-void OpenAtFront(NodeSlab* slab, SlabChunk* chunk) {
-  chunk->prev = nullptr;
-  chunk->next = slab->open;
-  if (slab->open) slab->open->prev = chunk;
-  slab->open = chunk;
+// The free slots' links lie in their poisoned blocks: each access lifts the poison for its word.
+ListNode* FreeLink(ListNode* block, ListNode* ListNode::*link) {
+  Unpoison(&(block->*link), sizeof(ListNode*));
+  ListNode* value = block->*link;
+  Poison(&(block->*link), sizeof(ListNode*));
+  return value;
 }
 
-void Close(NodeSlab* slab, SlabChunk* chunk) {
+void SetFreeLink(ListNode* block, ListNode* ListNode::*link, ListNode* value) {
+  Unpoison(&(block->*link), sizeof(ListNode*));
+  block->*link = value;
+  Poison(&(block->*link), sizeof(ListNode*));
+}
+
+void PushFree(NodeSlab* slab, ListNode* block) {
+  SetFreeLink(block, &ListNode::next, slab->top);
+  SetFreeLink(block, &ListNode::prev, nullptr);
+  if (slab->top) SetFreeLink(slab->top, &ListNode::prev, block);
+  slab->top = block;
+  slab->free += 1;
+}
+
+void UnlinkFree(NodeSlab* slab, ListNode* block) {
+  ListNode* next = FreeLink(block, &ListNode::next);
+  ListNode* prev = FreeLink(block, &ListNode::prev);
+  if (prev)
+    SetFreeLink(prev, &ListNode::next, next);
+  else
+    slab->top = next;
+  if (next) SetFreeLink(next, &ListNode::prev, prev);
+  slab->free -= 1;
+}
+
+ListNode* SlotBlock(const SlabChunk* chunk, int32_t k) { return (ListNode*)(chunk->slots + (size_t)k * kSlotBytes); }
+
+// An empty chunk goes back to the heap; its free slots leave the free list first.
+void FreeChunk(NodeSlab* slab, SlabChunk* chunk) {
+  for (int32_t k = 0; k < chunk->fresh; ++k) UnlinkFree(slab, SlotBlock(chunk, k));
+  slab->free -= kChunkSlots - chunk->fresh;
   if (chunk->prev)
     chunk->prev->next = chunk->next;
   else
-    slab->open = chunk->next;
+    slab->chunks = chunk->next;
   if (chunk->next) chunk->next->prev = chunk->prev;
-  chunk->next = chunk->prev = nullptr;
-}
-
-// An empty open chunk goes back to the heap with the registry elements its slots kept.
-void FreeChunk(NodeSlab* slab, SlabChunk* chunk) {
-  Close(slab, chunk);
-  slab->free -= kChunkSlots;
   Unpoison(chunk->slots, (size_t)kChunkSlots * kSlotBytes);
-  for (int32_t k = 0; k < chunk->fresh; ++k) {
-    auto* block = (ListNode*)(chunk->slots + (size_t)k * kSlotBytes + kBlockOffset);
-    RuntimeFree(block->registered);  // an element out of its list is a RuntimeHeap block like any
-  }
   FreeBlock(chunk);
 }
 
 SlabChunk* NewChunk(NodeSlab* slab) {
-  auto* chunk = (SlabChunk*)AllocBlock((int32_t)(sizeof(SlabChunk) + kSlotBytes - 1 + kChunkSlots * kSlotBytes));
+  auto* chunk = (SlabChunk*)AllocBlock((int32_t)(sizeof(SlabChunk) + 63 + kChunkSlots * kSlotBytes));
   if (!chunk) return nullptr;
-  uintptr_t first = ((uintptr_t)(chunk + 1) + kSlotBytes - 1) & ~(uintptr_t)(kSlotBytes - 1);
-  chunk->slots = (char*)first;
+  chunk->slots = (char*)(((uintptr_t)(chunk + 1) + 63) & ~(uintptr_t)63);
   Poison(chunk->slots, (size_t)kChunkSlots * kSlotBytes);
-  OpenAtFront(slab, chunk);
+  chunk->next = slab->chunks;
+  if (slab->chunks) slab->chunks->prev = chunk;
+  slab->chunks = chunk;
   slab->free += kChunkSlots;
   slab->emptyChunks += 1;
   return chunk;
 }
 
-// A cleared block of the slab, its registered word kept from its last use (null when it has none);
-// null when no chunk could be made.
+// A cleared block of the slab with its size set (not yet recorded); null when no chunk could be
+// made.
 ListNode* TakeSlot(NodeSlab* slab, int32_t size) {
-  SlabChunk* chunk = slab->open ? slab->open : NewChunk(slab);
-  if (!chunk) return nullptr;
-  ListNode* block = chunk->free;
+  ListNode* block = slab->top;
+  SlabChunk* chunk;
   if (block) {
-    Unpoison(block, (size_t)size);
-    chunk->free = block->next;
-    block->next = nullptr;
-  } else {
-    char* slot = chunk->slots + (size_t)chunk->fresh++ * kSlotBytes;
-    block = (ListNode*)(slot + kBlockOffset);
+    UnlinkFree(slab, block);
+    chunk = OwnerOf(block);
+  } else {  // a slot never used, of the newest chunk or a new one
+    chunk = slab->chunks;
+    if (!chunk || chunk->fresh == kChunkSlots) chunk = NewChunk(slab);
+    if (!chunk) return nullptr;
+    block = SlotBlock(chunk, chunk->fresh++);
+    slab->free -= 1;
     SlabChunk** owner = OwnerWord(block);
     Unpoison(owner, sizeof *owner);
     *owner = chunk;
     Poison(owner, sizeof *owner);
-    Unpoison(block, (size_t)size);
   }
   if (chunk->used++ == 0) slab->emptyChunks -= 1;
-  slab->free -= 1;
-  if (!IsOpen(chunk)) Close(slab, chunk);
+  Unpoison(block, (size_t)size);
+  memset(block, 0, kShortNodeSize);  // a fixed size is cleared without a library call
+  if (size == kFullNodeSize) block->extra = nullptr;
+  block->size = size;
   return block;
 }
 
-// Clears the block and gives its slot back, with the registry element it keeps (or none).
-void PutSlot(NodeSlab* slab, ListNode* block, ListElement* record) {
+// Clears the block and gives its slot back (its element out of the registry already).
+void PutSlot(NodeSlab* slab, ListNode* block) {
   SlabChunk* chunk = OwnerOf(block);
-  size_t size = (size_t)block->size;
-  memset(block, 0, kShortNodeSize);  // a fixed size is cleared without a library call
-  if (size == kFullNodeSize) block->extra = nullptr;
-  block->registered = record;
-  if (IsOpen(chunk)) {
-    if (slab->open != chunk) {  // to the front: its freed block is the next one handed out
-      Close(slab, chunk);
-      OpenAtFront(slab, chunk);
-    }
-  } else {
-    OpenAtFront(slab, chunk);
-  }
-  block->next = chunk->free;
-  chunk->free = block;
-  Poison(block, size);
-  slab->free += 1;
+  Poison(block, (size_t)block->size);
+  PushFree(slab, block);
   if (--chunk->used == 0) {
     if (slab->emptyChunks < kMostEmptyChunks)
       slab->emptyChunks += 1;
@@ -173,8 +186,25 @@ void PutSlot(NodeSlab* slab, ListNode* block, ListElement* record) {
 bool InSlab(const ListNode* block) {
   const SlabChunk* chunk = OwnerOf(block);
   if (!chunk) return false;
-  intptr_t offset = (const char*)block - kBlockOffset - chunk->slots;
+  intptr_t offset = (const char*)block - chunk->slots;
   return offset >= 0 && offset % kSlotBytes == 0 && offset / kSlotBytes < chunk->fresh;
+}
+
+// Records a block of a slab in the registry through the element its slot holds.
+void LinkSlotElement(ListNode* block) {
+  ListElement* element = ElementOf(block);
+  Unpoison(element, kElementBytes);
+  LinkElement(&gProgram.registry, element);
+  ElementBlock(element) = block;
+  block->registered = element;
+}
+
+void UnlinkSlotElement(ListNode* block) {
+  ListElement* element = block->registered;
+  UnlinkElement(&gProgram.registry, element);
+  ElementBlock(element) = nullptr;
+  Poison(element, kElementBytes);
+  block->registered = nullptr;
 }
 
 }  // namespace
@@ -183,23 +213,10 @@ ListNode* AllocObject(int32_t size) {
   // The size field itself must lie inside the block, and a node needs its item word.
   if (size < kShortNodeSize) return nullptr;
   if (NodeSlab* slab = SlabFor(size)) {
+    // A block the registry does not hold would break its one truth: every live list block, once.
+    if (!gProgram.registry.info) return nullptr;
     ListNode* block = TakeSlot(slab, size);
-    if (!block) return nullptr;
-    ListElement* record = block->registered;
-    if (record) {
-      LinkElement(&gProgram.registry, record);
-    } else {
-      record = InsertElement(&gProgram.registry);
-      // A block the registry does not hold would break its one truth: every live list block, once.
-      if (!record) {
-        block->size = size;
-        PutSlot(slab, block, nullptr);
-        return nullptr;
-      }
-      *(ListNode**)ElementData(record) = block;
-      block->registered = record;
-    }
-    block->size = size;
+    if (block) LinkSlotElement(block);
     return block;
   }
   auto* block = (ListNode*)AllocBlock(size);
@@ -214,20 +231,9 @@ ListNode* AllocObject(int32_t size) {
 
 void ReleaseSpareBlocks() {
   for (NodeSlab& slab : gProgram.slabs) {
-    for (SlabChunk* chunk = slab.open; chunk;) {
+    for (SlabChunk* chunk = slab.chunks; chunk;) {
       SlabChunk* next = chunk->next;
-      if (chunk->used == 0) {
-        FreeChunk(&slab, chunk);
-      } else {  // the free slots of a chunk still in use give up their elements
-        for (ListNode* block = chunk->free; block;) {
-          Unpoison(block, (size_t)kShortNodeSize);
-          ListNode* following = block->next;
-          RuntimeFree(block->registered);
-          block->registered = nullptr;
-          Poison(block, (size_t)kShortNodeSize);
-          block = following;
-        }
-      }
+      if (chunk->used == 0) FreeChunk(&slab, chunk);
       chunk = next;
     }
     slab.emptyChunks = 0;
@@ -237,12 +243,8 @@ void ReleaseSpareBlocks() {
 void FreeObject(ListNode* block) {
   if (!block) return;
   if (NodeSlab* slab = SlabFor(block->size)) {
-    ListElement* record = nullptr;
-    if (IsRegistered(block)) {
-      record = block->registered;
-      UnlinkElement(&gProgram.registry, record);
-    }
-    PutSlot(slab, block, record);
+    if (IsRegistered(block)) UnlinkSlotElement(block);
+    PutSlot(slab, block);
     return;
   }
   UnregisterAllocation(block);
@@ -253,6 +255,11 @@ void FreeObject(ListNode* block) {
 int32_t RegisterAllocation(ListNode* block) {
   if (!block) return 0;
   if (IsRegistered(block)) return 1;
+  if (SlabFor(block->size)) {
+    if (!gProgram.registry.info) return 0;
+    LinkSlotElement(block);
+    return 1;
+  }
   ListElement* e = InsertElement(&gProgram.registry);
   if (!e) return 0;
   *(ListNode**)ElementData(e) = block;
@@ -262,6 +269,10 @@ int32_t RegisterAllocation(ListNode* block) {
 
 void UnregisterAllocation(ListNode* block) {
   if (!block || !IsRegistered(block)) return;
+  if (SlabFor(block->size)) {
+    UnlinkSlotElement(block);
+    return;
+  }
   RemoveElement(&gProgram.registry, block->registered);
   block->registered = nullptr;
 }

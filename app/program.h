@@ -15,9 +15,10 @@ struct SlabChunk;
 
 // List blocks of one node size, carved from larger chunks (see AllocObject).
 struct NodeSlab {
-  SlabChunk* open;      // the chunks with a free slot, the one a block was freed into latest first
-  int32_t free;         // free slots in them
-  int32_t emptyChunks;  // open chunks without a live block, kept for re-use
+  ListNode* top;        // the free slots' blocks, the latest freed first
+  SlabChunk* chunks;    // every chunk, the newest first
+  int32_t free;         // free slots
+  int32_t emptyChunks;  // chunks without a live block, kept for re-use
 };
 
 struct ProgramState {
@@ -27,7 +28,9 @@ struct ProgramState {
   CollisionGrid* grid;  // "mygrid"
   Entity* player;       // "miau"
   int32_t birdIndex;    // scene loop index, 0 to kBirdCount - 1
-  LinkedList registry;  // every block handed out by AllocObject (one pointer per element)
+  // Every block handed out by AllocObject (one pointer per element). The elements of blocks of
+  // the node sizes lie in the blocks' slots: the list is freed only once no list block is live.
+  LinkedList registry;
   LinkedList birds;     // the bird entities in creation order (one pointer per element)
   NodeSlab slabs[2];     // the short and the full list blocks' chunks (AllocObject)
 };
