@@ -19,19 +19,20 @@ namespace {
 
 // Blocks of the two node sizes are carved from chunks of kChunkSlots slots. A slot is two cache
 // lines: the block and its chunk's address, then the block's registry element, so that recording
-// or dropping a block never reaches for a heap block of its own. Free slots form one list per size,
-// the latest freed first: blocks made one after another lie side by side (a grid's cell headers in
-// cell order), and a block freed is the first re-used while it is still in the cache. A chunk
-// without a live block goes back to the heap once kMostEmptyChunks of its size are kept, and at
-// ReleaseSpareBlocks. Under the address sanitizer everything in a chunk but the live blocks and
-// recorded elements stays poisoned, so a use after free or a write past a block still shows.
+// or dropping a block never reaches for a heap block of its own. Free slots form one stack per
+// size, the latest freed on top: blocks made one after another lie side by side (a grid's cell
+// headers in cell order), and a block freed is the first re-used while it is still in the cache.
+// Handing out or taking back a block reads and writes nothing but its own slot and the stack's
+// top: chunks are counted, and those without a live block freed, only by ReleaseSpareBlocks, so
+// the memory kept is that of the most list blocks ever live at once. Under the address sanitizer
+// everything in a chunk but the live blocks and recorded elements stays poisoned, so a use after
+// free or a write past a block still shows.
 constexpr int32_t kSlotWords = 16;
 constexpr int32_t kSlotBytes = kSlotWords * (int32_t)sizeof(void*);
 constexpr int32_t kOwnerOffset = kFullNodeSize;                   // the chunk's address
 constexpr int32_t kElementOffset = 8 * (int32_t)sizeof(void*);   // the second line
 constexpr int32_t kElementBytes = (int32_t)(sizeof(ListElement) + sizeof(void*));
 constexpr int32_t kChunkSlots = 64;
-constexpr int32_t kMostEmptyChunks = 64;
 static_assert(kOwnerOffset + (int32_t)sizeof(void*) <= kElementOffset, "a slot's first line holds a full block");
 
 }  // namespace
@@ -39,7 +40,7 @@ static_assert(kOwnerOffset + (int32_t)sizeof(void*) <= kElementOffset, "a slot's
 struct SlabChunk {
   SlabChunk* next;  // every chunk of the size
   SlabChunk* prev;
-  int32_t used;   // live blocks
+  int32_t live;   // while ReleaseSpareBlocks counts: the chunk's live blocks
   int32_t fresh;  // slots handed out at least once; those from here on never were
   char* slots;    // kChunkSlots slots, cache-line aligned
 };
@@ -81,53 +82,22 @@ SlabChunk* OwnerOf(const ListNode* block) {
 ListElement* ElementOf(const ListNode* block) { return (ListElement*)((char*)block + kElementOffset); }
 ListNode*& ElementBlock(ListElement* element) { return *(ListNode**)ElementData(element); }
 
-// The free slots' links lie in their poisoned blocks: each access lifts the poison for its word.
-ListNode* FreeLink(ListNode* block, ListNode* ListNode::*link) {
-  Unpoison(&(block->*link), sizeof(ListNode*));
-  ListNode* value = block->*link;
-  Poison(&(block->*link), sizeof(ListNode*));
-  return value;
+// A free slot's link to the one below it lies in its poisoned block: each access lifts the poison
+// for that word.
+ListNode* Below(ListNode* block) {
+  Unpoison(&block->next, sizeof block->next);
+  ListNode* below = block->next;
+  Poison(&block->next, sizeof block->next);
+  return below;
 }
 
-void SetFreeLink(ListNode* block, ListNode* ListNode::*link, ListNode* value) {
-  Unpoison(&(block->*link), sizeof(ListNode*));
-  block->*link = value;
-  Poison(&(block->*link), sizeof(ListNode*));
-}
-
-void PushFree(NodeSlab* slab, ListNode* block) {
-  SetFreeLink(block, &ListNode::next, slab->top);
-  SetFreeLink(block, &ListNode::prev, nullptr);
-  if (slab->top) SetFreeLink(slab->top, &ListNode::prev, block);
-  slab->top = block;
-  slab->free += 1;
-}
-
-void UnlinkFree(NodeSlab* slab, ListNode* block) {
-  ListNode* next = FreeLink(block, &ListNode::next);
-  ListNode* prev = FreeLink(block, &ListNode::prev);
-  if (prev)
-    SetFreeLink(prev, &ListNode::next, next);
-  else
-    slab->top = next;
-  if (next) SetFreeLink(next, &ListNode::prev, prev);
-  slab->free -= 1;
+void SetBelow(ListNode* block, ListNode* below) {
+  Unpoison(&block->next, sizeof block->next);
+  block->next = below;
+  Poison(&block->next, sizeof block->next);
 }
 
 ListNode* SlotBlock(const SlabChunk* chunk, int32_t k) { return (ListNode*)(chunk->slots + (size_t)k * kSlotBytes); }
-
-// An empty chunk goes back to the heap; its free slots leave the free list first.
-void FreeChunk(NodeSlab* slab, SlabChunk* chunk) {
-  for (int32_t k = 0; k < chunk->fresh; ++k) UnlinkFree(slab, SlotBlock(chunk, k));
-  slab->free -= kChunkSlots - chunk->fresh;
-  if (chunk->prev)
-    chunk->prev->next = chunk->next;
-  else
-    slab->chunks = chunk->next;
-  if (chunk->next) chunk->next->prev = chunk->prev;
-  Unpoison(chunk->slots, (size_t)kChunkSlots * kSlotBytes);
-  FreeBlock(chunk);
-}
 
 SlabChunk* NewChunk(NodeSlab* slab) {
   auto* chunk = (SlabChunk*)AllocBlock((int32_t)(sizeof(SlabChunk) + 63 + kChunkSlots * kSlotBytes));
@@ -138,7 +108,6 @@ SlabChunk* NewChunk(NodeSlab* slab) {
   if (slab->chunks) slab->chunks->prev = chunk;
   slab->chunks = chunk;
   slab->free += kChunkSlots;
-  slab->emptyChunks += 1;
   return chunk;
 }
 
@@ -146,22 +115,19 @@ SlabChunk* NewChunk(NodeSlab* slab) {
 // made.
 ListNode* TakeSlot(NodeSlab* slab, int32_t size) {
   ListNode* block = slab->top;
-  SlabChunk* chunk;
   if (block) {
-    UnlinkFree(slab, block);
-    chunk = OwnerOf(block);
+    slab->top = Below(block);
   } else {  // a slot never used, of the newest chunk or a new one
-    chunk = slab->chunks;
+    SlabChunk* chunk = slab->chunks;
     if (!chunk || chunk->fresh == kChunkSlots) chunk = NewChunk(slab);
     if (!chunk) return nullptr;
     block = SlotBlock(chunk, chunk->fresh++);
-    slab->free -= 1;
     SlabChunk** owner = OwnerWord(block);
     Unpoison(owner, sizeof *owner);
     *owner = chunk;
     Poison(owner, sizeof *owner);
   }
-  if (chunk->used++ == 0) slab->emptyChunks -= 1;
+  slab->free -= 1;
   Unpoison(block, (size_t)size);
   memset(block, 0, kShortNodeSize);  // a fixed size is cleared without a library call
   if (size == kFullNodeSize) block->extra = nullptr;
@@ -169,16 +135,43 @@ ListNode* TakeSlot(NodeSlab* slab, int32_t size) {
   return block;
 }
 
-// Clears the block and gives its slot back (its element out of the registry already).
+// Gives the block's slot back (its element out of the registry already).
 void PutSlot(NodeSlab* slab, ListNode* block) {
-  SlabChunk* chunk = OwnerOf(block);
   Poison(block, (size_t)block->size);
-  PushFree(slab, block);
-  if (--chunk->used == 0) {
-    if (slab->emptyChunks < kMostEmptyChunks)
-      slab->emptyChunks += 1;
-    else
-      FreeChunk(slab, chunk);
+  SetBelow(block, slab->top);
+  slab->top = block;
+  slab->free += 1;
+}
+
+// Frees the slab's chunks without a live block. Their free slots leave the stack, whose order
+// stays otherwise as it was.
+void ReleaseEmptyChunks(NodeSlab* slab) {
+  for (SlabChunk* chunk = slab->chunks; chunk; chunk = chunk->next) chunk->live = chunk->fresh;
+  for (ListNode* block = slab->top; block; block = Below(block)) OwnerOf(block)->live -= 1;
+  ListNode** link = &slab->top;
+  while (ListNode* block = *link) {
+    if (OwnerOf(block)->live == 0) {
+      *link = Below(block);
+      slab->free -= 1;
+    } else {
+      link = &block->next;
+      Unpoison(link, sizeof *link);  // the next step reads it; it is poisoned again below
+    }
+  }
+  for (ListNode* block = slab->top; block; block = Below(block)) Poison(&block->next, sizeof block->next);
+  for (SlabChunk* chunk = slab->chunks; chunk;) {
+    SlabChunk* next = chunk->next;
+    if (chunk->live == 0) {
+      slab->free -= kChunkSlots - chunk->fresh;
+      if (chunk->prev)
+        chunk->prev->next = chunk->next;
+      else
+        slab->chunks = chunk->next;
+      if (chunk->next) chunk->next->prev = chunk->prev;
+      Unpoison(chunk->slots, (size_t)kChunkSlots * kSlotBytes);
+      FreeBlock(chunk);
+    }
+    chunk = next;
   }
 }
 
@@ -230,20 +223,14 @@ ListNode* AllocObject(int32_t size) {
 }
 
 void ReleaseSpareBlocks() {
-  for (NodeSlab& slab : gProgram.slabs) {
-    for (SlabChunk* chunk = slab.chunks; chunk;) {
-      SlabChunk* next = chunk->next;
-      if (chunk->used == 0) FreeChunk(&slab, chunk);
-      chunk = next;
-    }
-    slab.emptyChunks = 0;
-  }
+  for (NodeSlab& slab : gProgram.slabs) ReleaseEmptyChunks(&slab);
 }
 
 void FreeObject(ListNode* block) {
   if (!block) return;
   if (NodeSlab* slab = SlabFor(block->size)) {
-    if (IsRegistered(block)) UnlinkSlotElement(block);
+    // Its record can only be the element of its own slot: no need to read the element to know.
+    if (block->registered == ElementOf(block)) UnlinkSlotElement(block);
     PutSlot(slab, block);
     return;
   }

@@ -36,10 +36,11 @@ constexpr int32_t kShortNodeSize = (int32_t)offsetof(ListNode, extra);
 // first; other sizes are blocks of their own.
 ListNode* AllocObject(int32_t size);
 // Drops the block from the registry, clears it and frees it: a block of a node size goes back to
-// its chunk, which is freed once nothing in it is live (a few such chunks are kept for re-use).
-// Null is ignored; a block of a node size must come from AllocObject.
+// its chunk for re-use (see ReleaseSpareBlocks). Null is ignored; a block of a node size must come
+// from AllocObject.
 void FreeObject(ListNode* block);
-// Frees the chunks without a live block, and the registry elements free slots keep.
+// Frees the chunks without a live block. Until then chunks are kept: the memory they hold is that
+// of the most list blocks of their size live at one time.
 void ReleaseSpareBlocks();
 // Records the block in the registry unless it is recorded already; 0 when memory ran out.
 int32_t RegisterAllocation(ListNode* block);

@@ -15,10 +15,9 @@ struct SlabChunk;
 
 // List blocks of one node size, carved from larger chunks (see AllocObject).
 struct NodeSlab {
-  ListNode* top;        // the free slots' blocks, the latest freed first
-  SlabChunk* chunks;    // every chunk, the newest first
-  int32_t free;         // free slots
-  int32_t emptyChunks;  // chunks without a live block, kept for re-use
+  ListNode* top;      // the free slots' blocks, the latest freed first
+  SlabChunk* chunks;  // every chunk, the newest first
+  int32_t free;       // slots a block can be handed out from without a new chunk
 };
 
 struct ProgramState {
