@@ -15,6 +15,7 @@ constexpr int32_t kMirrorPieceBits = 12;  // cells per piece of the mirror: 4,09
 constexpr int32_t kMirrorPieceCells = 1 << kMirrorPieceBits;
 constexpr int32_t kLocalOccupants = 2;
 constexpr int32_t kFirstSpill = 8;
+constexpr int32_t kPlacementBatch = 16;  // moved entities whose memory is asked for together
 
 }  // namespace
 
@@ -167,13 +168,19 @@ CellMirror* MirrorAt(const CollisionGrid* grid, int64_t cell) {
 
 OccupantCopy* Entries(CellMirror* m) { return m->capacity ? m->spill : m->local; }
 
+// Whether the grid is too large for its bookkeeping to stay in the cache: only then is it worth
+// asking for memory ahead of its use.
+bool Uncached(const CollisionGrid* grid) {
+  constexpr int64_t kCachedCells = 16384;  // a megabyte of mirrors
+  return (int64_t)grid->columns * grid->rows > kCachedCells;
+}
+
 // Asks for the mirrors of the range's cells (of the first few, for a large range) to be brought
 // into the cache together, rather than one after another as they are visited. A small grid's
 // mirrors stay in the cache anyway.
 void PrefetchMirrors(const CollisionGrid* grid, const CellRange& r) {
   constexpr int32_t kMostPrefetched = 16;
-  constexpr int64_t kCachedCells = 16384;  // a megabyte of mirrors
-  if ((int64_t)grid->columns * grid->rows <= kCachedCells) return;
+  if (!Uncached(grid)) return;
   int32_t n = 0;
   for (int32_t i = r.c0; i <= r.c1 && n < kMostPrefetched; ++i) {
     for (int32_t j = r.r0; j <= r.r1 && n < kMostPrefetched; ++j, ++n)
@@ -518,12 +525,75 @@ int32_t PlaceEntity(CollisionGrid* grid, Entity* entity) {
   return MoveBetween(grid, slot, entity, from, to);
 }
 
+namespace {
+
+// The memory a batch of placements will read and write, asked for a stage at a time over the
+// whole batch before any of them is placed: the entities' index slots, then their cells' mirrors,
+// then the list nodes those mirrors name. Each stage waits for memory at most once rather than
+// once per entity. Only hints: the placements themselves find everything anew.
+void PrefetchPlacements(const CollisionGrid* grid, Entity* const* batch, int32_t count) {
+  for (int32_t k = 0; k < count; ++k)
+    __builtin_prefetch(&grid->index[HomeSlot(grid->indexBits, batch[k])], 0);
+  CellRange from[kPlacementBatch], to[kPlacementBatch];
+  for (int32_t k = 0; k < count; ++k) {
+    GridIndexSlot* slot = FindSlot(grid, batch[k]);
+    EntityBounds b;
+    GetEntityBounds(batch[k], &b);
+    from[k] = slot ? RangeOf(slot) : kNoCells;
+    to[k] = slot ? RangeOf(grid, b) : kNoCells;
+    PrefetchMirrors(grid, from[k]);
+    if (!(to[k] == from[k])) PrefetchMirrors(grid, to[k]);
+  }
+  constexpr int32_t kMostCells = 9;
+  for (int32_t k = 0; k < count; ++k) {
+    int32_t n = 0;
+    for (int32_t i = from[k].c0; i <= from[k].c1 && n < kMostCells; ++i) {
+      for (int32_t j = from[k].r0; j <= from[k].r1 && n < kMostCells; ++j, ++n) {
+        CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
+        __builtin_prefetch(m->occupants, 1);
+        OccupantCopy* e = Entries(m);
+        for (int32_t o = 0; o < m->count; ++o) {
+          __builtin_prefetch(e[o].node, 1);
+          if (e[o].entity == batch[k]) __builtin_prefetch(e[o].ref, 1);
+        }
+      }
+    }
+    if (to[k] == from[k]) continue;
+    for (int32_t i = to[k].c0; i <= to[k].c1 && n < kMostCells; ++i) {
+      for (int32_t j = to[k].r0; j <= to[k].r1 && n < kMostCells; ++j) {
+        if (from[k].Holds(i, j)) continue;
+        CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
+        __builtin_prefetch(m->occupants, 1);
+        if (m->count) __builtin_prefetch(Entries(m)[m->count - 1].node, 1);
+        ++n;
+      }
+    }
+  }
+}
+
+}  // namespace
+
 int32_t UpdateMovedEntities(CollisionGrid* grid) {
   if (!grid) return 0;
   int32_t placed = 1;
-  for (intptr_t k = 0; k < grid->entities->count; ++k) {
-    Entity* entity = grid->order[k];
-    if (entity->moved && !PlaceEntity(grid, entity)) placed = 0;
+  if (!Uncached(grid)) {
+    for (intptr_t k = 0; k < grid->entities->count; ++k) {
+      Entity* entity = grid->order[k];
+      if (entity->moved && !PlaceEntity(grid, entity)) placed = 0;
+    }
+    return placed;
+  }
+  // The moved entities in batches, each batch's memory asked for before it is placed in order.
+  Entity* batch[kPlacementBatch];
+  for (intptr_t k = 0; k < grid->entities->count;) {
+    int32_t count = 0;
+    for (; k < grid->entities->count && count < kPlacementBatch; ++k) {
+      if (grid->order[k]->moved) batch[count++] = grid->order[k];
+    }
+    PrefetchPlacements(grid, batch, count);
+    for (int32_t b = 0; b < count; ++b) {
+      if (!PlaceEntity(grid, batch[b])) placed = 0;
+    }
   }
   return placed;
 }

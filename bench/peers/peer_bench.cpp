@@ -3,11 +3,11 @@
 // the same scenes and moves. Stepping scenes (a tenth of the boxes step each frame and ask) at the
 // demo's density on a grid grown in proportion, the worst case (every box jumps and asks), and the
 // memory in use over 10,000 worst-case frames. The peers are linked into this program only.
-// Usage: peer_bench [--quick] [--least BOXES] [--most BOXES] [--frames MOST] [--grid-only]
+// Usage: peer_bench [--quick] [--least BOXES] [--most BOXES] [--frames MOST] [--grid-only] [--stepping]
 //   --quick: short runs of the two small scenes, as a check (no memory run); --least, --most: the
 //   scenes to run;
 //   --frames: at most this many frames a scene (and no memory run), for slow grids;
-//   --grid-only: the grid alone, for profiling.
+//   --grid-only: the grid alone, for profiling; --stepping: the stepping scenes alone.
 #include <box2d/b2_dynamic_tree.h>
 #include <chipmunk/chipmunk.h>
 #include <malloc.h>
@@ -227,7 +227,7 @@ int MemoryOverTime(int boxes, int frames) {
 
 int main(int argc, char** argv) {
   using namespace bench;
-  bool quick = false;
+  bool quick = false, stepping = false;
   int least = 0, most = 100000, frames = 0;
   for (int k = 1; k < argc; ++k) {
     if (!strcmp(argv[k], "--quick")) quick = true;
@@ -235,6 +235,7 @@ int main(int argc, char** argv) {
     if (!strcmp(argv[k], "--least") && k + 1 < argc) least = atoi(argv[++k]);
     if (!strcmp(argv[k], "--frames") && k + 1 < argc) frames = atoi(argv[++k]);
     if (!strcmp(argv[k], "--grid-only")) gStructures = 1;
+    if (!strcmp(argv[k], "--stepping")) stepping = true;
   }
   auto cap = [&](int n) { return frames > 0 ? std::min(n, frames) : quick ? std::min(n, 50) : n; };
   UseRuntimeHeap(PlatformHeapCreate(0, 4096, 0), nullptr);
@@ -258,6 +259,7 @@ int main(int argc, char** argv) {
     if (z.boxes < least || z.boxes > most || (quick && z.boxes > 1000)) continue;
     World w = ProportionalWorld(z.boxes);
     ok &= TimeScene({stepNames[k], z.boxes, w, Motion::kStep, 0, Asked::kMoved, cap(z.stepFrames)});
+    if (stepping) continue;
     ok &= TimeScene({jumpNames[k], z.boxes, w, Motion::kJump, 1, Asked::kMoved, cap(z.jumpFrames) / (quick ? 10 : 1)});
   }
   if (frames == 0 && !quick) {
