@@ -175,6 +175,14 @@ bool Uncached(const CollisionGrid* grid) {
   return (int64_t)grid->columns * grid->rows > kCachedCells;
 }
 
+// Whether the grid's bookkeeping outgrows even a large last-level cache, so that a placement waits
+// on main memory: only then do batched placements (UpdateMovedEntities) gain more than the work
+// of asking ahead costs them.
+bool BeyondLastLevel(const CollisionGrid* grid) {
+  constexpr int64_t kLastLevelCells = 1 << 18;  // 16 megabytes of mirrors, as much of cell headers
+  return (int64_t)grid->columns * grid->rows > kLastLevelCells;
+}
+
 // Asks for the mirrors of the range's cells (of the first few, for a large range) to be brought
 // into the cache together, rather than one after another as they are visited. A small grid's
 // mirrors stay in the cache anyway.
@@ -249,15 +257,25 @@ void Append(CellMirror* m, const OccupantCopy& occupant) {
   list->count = m->count;
 }
 
-// The entity moves to the tail of the cell's list; its entry there is returned.
+// The entity moves to the tail of the cell's list, as Unlink and Append would move it in one step;
+// its entry there is returned.
 OccupantCopy* MoveToTail(CellMirror* m, const Entity* entity) {
-  int32_t k = PositionOf(m, entity);
-  if (k != m->count - 1) {
-    OccupantCopy occupant = Entries(m)[k];
-    Unlink(m, k);
-    Append(m, occupant);
+  int32_t k = PositionOf(m, entity), last = m->count - 1;
+  OccupantCopy* e = Entries(m);
+  if (k != last) {
+    OccupantCopy occupant = e[k];
+    ListNode* prev = k ? e[k - 1].node : m->occupants;
+    ListNode* next = e[k + 1].node;
+    prev->next = next;
+    next->prev = prev;
+    e[last].node->next = occupant.node;
+    occupant.node->prev = e[last].node;
+    occupant.node->next = nullptr;
+    m->occupants->prev = occupant.node;
+    for (int32_t n = k; n < last; ++n) e[n] = e[n + 1];
+    e[last] = occupant;
   }
-  return &Entries(m)[m->count - 1];
+  return &e[last];
 }
 
 // A cell that empties gives its spill array back.
@@ -576,21 +594,16 @@ void PrefetchPlacements(const CollisionGrid* grid, Entity* const* batch, int32_t
 int32_t UpdateMovedEntities(CollisionGrid* grid) {
   if (!grid) return 0;
   int32_t placed = 1;
-  if (!Uncached(grid)) {
-    for (intptr_t k = 0; k < grid->entities->count; ++k) {
-      Entity* entity = grid->order[k];
-      if (entity->moved && !PlaceEntity(grid, entity)) placed = 0;
-    }
-    return placed;
-  }
-  // The moved entities in batches, each batch's memory asked for before it is placed in order.
+  bool ahead = BeyondLastLevel(grid);
+  // The moved entities in batches, placed in order; on a large grid a batch's memory is asked for
+  // before any of it is placed.
   Entity* batch[kPlacementBatch];
   for (intptr_t k = 0; k < grid->entities->count;) {
     int32_t count = 0;
     for (; k < grid->entities->count && count < kPlacementBatch; ++k) {
       if (grid->order[k]->moved) batch[count++] = grid->order[k];
     }
-    PrefetchPlacements(grid, batch, count);
+    if (ahead) PrefetchPlacements(grid, batch, count);
     for (int32_t b = 0; b < count; ++b) {
       if (!PlaceEntity(grid, batch[b])) placed = 0;
     }
@@ -600,6 +613,7 @@ int32_t UpdateMovedEntities(CollisionGrid* grid) {
 
 ObjectList* QueryCandidates(CollisionGrid* grid, const Entity* entity) {
   if (!grid) return nullptr;
+  __builtin_prefetch(&grid->index[HomeSlot(grid->indexBits, entity)], 0);  // while the result is made
   ObjectList* result = AllocObject(kFullNodeSize);
   if (!result) return nullptr;
   GridIndexSlot* slot = FindSlot(grid, entity);

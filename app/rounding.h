@@ -10,9 +10,10 @@ inline int32_t RoundToInt(double value) {
   if (value <= -2147483648.0) return INT32_MIN;
   // Inside the range truncation to 64 bits is exact, and the floor follows from it without a
   // library call (the grid rounds four values for every placement).
+  // The steps are sums of comparisons rather than branches: positions round up or down at random.
   int64_t low = (int64_t)value;
-  if ((double)low > value) low -= 1;
+  low -= (int64_t)((double)low > value);
   double fraction = value - (double)low;
-  if (fraction > 0.5 || (fraction == 0.5 && (low & 1) != 0)) low += 1;
+  low += (int64_t)((fraction > 0.5) | ((fraction == 0.5) & ((low & 1) != 0)));
   return (int32_t)low;
 }

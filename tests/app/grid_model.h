@@ -296,6 +296,8 @@ class GridTwin {
   GridTwin& operator=(const GridTwin&) = delete;
 
   CollisionGrid* Grid() const { return grid_; }
+  // A grid made after the twin whose blocks the registry holds as well.
+  void Beside(const CollisionGrid* other) { beside_.push_back(other); }
   const std::vector<Entity*>& EntitiesMade() const { return entities_; }
 
   Entity* Make(float x, float y, int32_t width, int32_t height) {
@@ -362,10 +364,16 @@ class GridTwin {
       ++blocks;
       for (ListNode* n = ObjListFirst(list); n; n = n->next, ++blocks) ++expected[n];
     };
-    expect(grid_->entities);
-    for (ListNode* entry = ObjListFirst(grid_->entities); entry; entry = entry->next)
-      expect((ObjectList*)entry->extra);
-    for (size_t c = 0; c < (size_t)grid_->columns * grid_->rows; ++c) expect(grid_->cells[c].occupants);
+    auto expectGrid = [&](const CollisionGrid* grid) {
+      expect(grid->entities);
+      for (ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next)
+        expect((ObjectList*)entry->extra);
+      for (size_t c = 0; c < (size_t)grid->columns * grid->rows; ++c) expect(grid->cells[c].occupants);
+    };
+    expectGrid(grid_);
+    size_t mine = blocks;
+    for (const CollisionGrid* other : beside_) expectGrid(other);
+    blocks = mine;
     if (RegistryContents() != expected) return "the registry does not hold exactly the live list blocks";
     if (model_.RegistryCount() != model_.LiveBlocks() || model_.LiveBlocks() != blocks)
       return "the model's registry or block count differs";
@@ -373,6 +381,7 @@ class GridTwin {
   }
 
   std::map<const void*, int> baseline_;
+  std::vector<const CollisionGrid*> beside_;
   CollisionGrid* grid_;
   GridModel model_;
   std::vector<Entity*> entities_;
