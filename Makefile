@@ -1,19 +1,24 @@
 # hurz: `make` builds both targets, `make test` builds them and runs every test,
-# `make run` builds and starts the demo. Each first runs the set-up script.
+# `make run` builds and starts the demo, `make dist` packs it for Windows users into dist/.
+# Each first runs the set-up script.
 # `make native` builds the platform-free code natively with clang under sanitizers (build/native);
 # `make fuzz` runs every fuzzer for FUZZ_SECONDS seconds each; `make bench` runs the benchmarks
 # (the grid beside its peers natively, then bench_grid.exe and frame_bench.exe under Wine), their
 # output also kept in build/bench/; `make alloc-sweep` fails every allocation point of every
 # allocation-failure scenario (the tests sample them).
+# `make stage` installs the runtime as a CMake package for each target (build/stage/x86_64 and
+# build/stage/i686); `make examples` builds examples/* against it, each as a project of its own.
 BUILD      := build
 CACHE      ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/hurz
 JOBS       ?= $(shell nproc)
 CONFIG     ?= RelWithDebInfo
 NATIVE     := $(BUILD)/native
 FUZZ_SECONDS ?= 60
+STAGE      := $(BUILD)/stage
+EXAMPLES   := view-image fetch
 export HURZ_CACHE := $(CACHE)
 
-.PHONY: all setup build build64 build32 native native-test test fuzz alloc-sweep bench run clean
+.PHONY: all setup build build64 build32 stage examples dist native native-test test fuzz alloc-sweep bench run clean
 
 all: build
 
@@ -32,8 +37,28 @@ build64: setup
 build32: setup
 	@cmake -S . -B $(BUILD)/i686 -DCMAKE_BUILD_TYPE=$(CONFIG) -DHURZ_TESTS=OFF \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
-	  -DHURZ_DEPS=$(CACHE)/i686-w64-mingw32 >/dev/null
+	  -DHURZ_DEPS=$(CACHE)/i686-w64-mingw32 -DHURZ_DIST_BIRD=$(abspath $(BUILD))/bin/squeaker_bird.png >/dev/null
 	@cmake --build $(BUILD)/i686 -j$(JOBS) -- --no-print-directory
+
+# A fresh install each time, so that the stage holds exactly what the package installs.
+stage: build
+	@for arch in x86_64 i686; do rm -rf $(STAGE)/$$arch && \
+	  cmake --install $(BUILD)/$$arch --prefix $(STAGE)/$$arch >/dev/null || exit 1; done
+
+# Each example, and the check that every installed header compiles alone, built against the stage
+# only; the 32-bit ones are built as a check that they compile and link.
+examples: stage
+	@for arch in x86_64 i686; do for project in $(EXAMPLES:%=examples/%) tests/package; do \
+	  cmake -S $$project -B $(BUILD)/examples/$$arch/$$(basename $$project) -DCMAKE_BUILD_TYPE=$(CONFIG) \
+	    --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/toolchain-$$arch-w64-mingw32.cmake) \
+	    -DCMAKE_PREFIX_PATH=$(abspath $(STAGE))/$$arch >/dev/null && \
+	  cmake --build $(BUILD)/examples/$$arch/$$(basename $$project) -j$(JOBS) -- --no-print-directory \
+	    || exit 1; done; done
+
+# One zip archive per target; the 32-bit one takes the bird the 64-bit build drew.
+dist: build
+	@cmake --build $(BUILD)/x86_64 --target dist -- --no-print-directory
+	@cmake --build $(BUILD)/i686 --target dist -- --no-print-directory
 
 native: setup
 	@cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -44,7 +69,7 @@ native: setup
 native-test: native
 	@ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS)
 
-test: build native-test
+test: build examples dist native-test
 	@scripts/harness.sh $(BUILD)/x86_64 ctest --test-dir $(BUILD)/x86_64 --output-on-failure -j$(JOBS)
 
 fuzz: native
@@ -69,4 +94,4 @@ run: build64
 	@scripts/run-demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) out
+	rm -rf $(BUILD) out dist

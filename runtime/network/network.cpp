@@ -40,11 +40,18 @@ sockaddr_in PeerAddress(uint32_t address, uint32_t port) {
   return peer;
 }
 
+// Records why an open failed; gives null for the caller to return.
+NetworkConnection* OpenFailed(int32_t failure, int32_t error = 0) {
+  gNetwork.openFailure = failure;
+  gNetwork.openError = error;
+  return nullptr;
+}
+
 NetworkConnection* ConnectTcp(SOCKET s, uint32_t address, int32_t port) {
   sockaddr_in peer = PeerAddress(address, (uint32_t)port);
-  if (connect(s, (sockaddr*)&peer, sizeof peer) != 0) return nullptr;
+  if (connect(s, (sockaddr*)&peer, sizeof peer) != 0) return OpenFailed(kOpenNotConnected, WSAGetLastError());
   auto* connection = (NetworkConnection*)RuntimeAlloc(kTcpRecordSize);
-  if (!connection) return nullptr;
+  if (!connection) return OpenFailed(kOpenNoMemory);
   connection->kind = kProtocolTcp;
   connection->socketOrPort = s;
   return connection;
@@ -52,9 +59,9 @@ NetworkConnection* ConnectTcp(SOCKET s, uint32_t address, int32_t port) {
 
 NetworkConnection* PrepareUdp(SOCKET s, uint32_t address, int32_t port) {
   u_long nonBlocking = 1;
-  if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return nullptr;
+  if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return OpenFailed(kOpenNotConnected, WSAGetLastError());
   auto* connection = (NetworkConnection*)RuntimeAlloc(sizeof(NetworkConnection));
-  if (!connection) return nullptr;
+  if (!connection) return OpenFailed(kOpenNoMemory);
   connection->kind = kProtocolUdp;
   connection->peerAddress = address;
   connection->socketOrPort = (uint32_t)port;
@@ -122,17 +129,27 @@ void CloseServer(ObjectNumber number) {
 NetworkConnection* OpenConnection(const char* host, int32_t port) { return OpenConnection(host, port, kProtocolTcp); }
 
 NetworkConnection* OpenConnection(const char* host, int32_t port, int32_t protocol) {
-  if (!host || (protocol != kProtocolTcp && protocol != kProtocolUdp)) return nullptr;
+  if (!host || (protocol != kProtocolTcp && protocol != kProtocolUdp)) return OpenFailed(kOpenBadArguments);
   SOCKET s = socket(AF_INET, protocol == kProtocolTcp ? SOCK_STREAM : SOCK_DGRAM, 0);
-  if (s == INVALID_SOCKET) return nullptr;
+  if (s == INVALID_SOCKET) return OpenFailed(kOpenNoSocket, WSAGetLastError());
   uint32_t address = ResolveHost(host);
   NetworkConnection* connection = nullptr;
-  if (address != INADDR_NONE) {
+  if (address == INADDR_NONE) {
+    OpenFailed(kOpenUnknownHost);
+  } else {
     connection = protocol == kProtocolTcp ? ConnectTcp(s, address, port) : PrepareUdp(s, address, port);
   }
-  if (!connection) closesocket(s);
+  if (!connection) {
+    closesocket(s);
+    return nullptr;
+  }
+  gNetwork.openFailure = kOpenSucceeded;
+  gNetwork.openError = 0;
   return connection;
 }
+
+int32_t LastOpenFailure() { return gNetwork.openFailure; }
+int32_t LastOpenError() { return gNetwork.openError; }
 
 void CloseConnection(NetworkConnection* connection) {
   if (!connection) return;

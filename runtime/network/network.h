@@ -35,9 +35,22 @@ struct NetworkServer {
   ObjectNode* clients;  // node list of NetworkConnection records
 };
 
+// Why the latest OpenConnection gave null (kOpenSucceeded once one succeeds), so that a program can
+// tell its user whether the name or the peer was the trouble.
+enum OpenFailure : int32_t {
+  kOpenSucceeded = 0,
+  kOpenBadArguments = 1,  // a null host or an unknown protocol
+  kOpenNoSocket = 2,      // no socket could be made (the network is not started?)
+  kOpenUnknownHost = 3,   // the host is no dotted address and its name does not resolve to IPv4
+  kOpenNotConnected = 4,  // TCP: the peer refused, could not be reached or did not answer; UDP: no set-up
+  kOpenNoMemory = 5,      // no memory for the connection's record
+};
+
 struct NetworkState {
   int16_t started;  // WSAStartup succeeded
   ObjectRegistry* servers;
+  int32_t openFailure;  // OpenFailure of the latest OpenConnection
+  int32_t openError;    // Winsock's error code for kOpenNoSocket and kOpenNotConnected, else 0
 };
 extern NetworkState gNetwork;
 
@@ -47,6 +60,10 @@ void CloseServer(ObjectNumber number);
 
 NetworkConnection* OpenConnection(const char* host, int32_t port);
 NetworkConnection* OpenConnection(const char* host, int32_t port, int32_t protocol);
+// The OpenFailure of the latest OpenConnection, and Winsock's error code for it (WSAECONNREFUSED,
+// WSAETIMEDOUT, ...) when a socket call failed, else 0.
+int32_t LastOpenFailure();
+int32_t LastOpenError();
 void CloseConnection(NetworkConnection* connection);
 int32_t PollConnection(NetworkConnection* connection);
 int32_t ReceiveBytes(NetworkConnection* connection, void* buffer, int32_t length);

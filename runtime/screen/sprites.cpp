@@ -236,6 +236,16 @@ void DeleteSprite(ObjectNumber number) {
 
 intptr_t SpriteExists(ObjectNumber number) { return RegistryCheck(gScreen.sprites, number); }
 
+int32_t SpriteWidth(ObjectNumber number) {
+  auto* record = static_cast<SpriteRecord*>(RegistryLookup(gScreen.sprites, number));
+  return record ? record->width : 0;
+}
+
+int32_t SpriteHeight(ObjectNumber number) {
+  auto* record = static_cast<SpriteRecord*>(RegistryLookup(gScreen.sprites, number));
+  return record ? record->height : 0;
+}
+
 void SaveSpritePixels() {
   if (gScreen.directDraw) RegistryForEach(gScreen.sprites, SaveOne, 0);
 }

@@ -25,6 +25,9 @@ intptr_t LoadSpriteMemory(ObjectNumber number, const void* data, int32_t mode = 
 intptr_t LoadSpriteMemory(ObjectNumber number, const void* data, int32_t mode, size_t size);
 void DeleteSprite(ObjectNumber number);
 intptr_t SpriteExists(ObjectNumber number);  // non-zero when the number names a sprite
+// The image's size in pixels; 0 for a number that names no sprite.
+int32_t SpriteWidth(ObjectNumber number);
+int32_t SpriteHeight(ObjectNumber number);
 
 // The common path of both loads: decodes size bytes of an image file and makes the sprite.
 intptr_t SpriteFromImage(ObjectNumber number, const uint8_t* data, size_t size, int32_t mode);

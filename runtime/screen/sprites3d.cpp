@@ -156,10 +156,13 @@ void Draw3DSprite(ObjectNumber number, int32_t x, int32_t y, int32_t alpha) {
   if (!record || !device || !g3DSprites.sceneBegun) return;
   D3DTLVERTEX corners[4];
   const DWORD alphaMask = (static_cast<DWORD>(alpha) << 24) | 0x00FFFFFF;
+  // Direct3D 7 puts pixel centres on whole coordinates: corners half a pixel up and left of them
+  // make each pixel sample the middle of its texel, so an image drawn at its size shows every
+  // texel once instead of the rounding of texel edges picking some twice.
   for (int i = 0; i < 4; ++i) {
     corners[i] = record->vertices[i];
-    corners[i].sx += static_cast<float>(x);
-    corners[i].sy += static_cast<float>(y);
+    corners[i].sx += static_cast<float>(x) - 0.5f;
+    corners[i].sy += static_cast<float>(y) - 0.5f;
     corners[i].color &= alphaMask;
   }
   device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTFG_POINT);

@@ -197,12 +197,13 @@ int32_t WindowCursorY(ObjectNumber number) {
   return ClientCursor(number, &point) ? point.y : -1;
 }
 
+// A repeated start keeps the open windows, the queued events and the sizing state it has.
 void InitWindowLibrary() {
-  gWindows.windows = RegistryCreate(sizeof(WindowRecord), 16, CloseWindowObject);
-  gWindows.events = (EventState*)CreateLibraryState(sizeof(EventState), nullptr, nullptr);
+  if (!gWindows.windows) gWindows.windows = RegistryCreate(sizeof(WindowRecord), 16, CloseWindowObject);
+  if (!gWindows.events) gWindows.events = (EventState*)CreateLibraryState(sizeof(EventState), nullptr, nullptr);
   gWindows.icon = LoadIconA(Instance(), MAKEINTRESOURCEA(1));
   gWindows.arrow = LoadCursorA(nullptr, IDC_ARROW);
-  gWindows.sizing = (SizingState*)CreateLibraryState(sizeof(SizingState), nullptr, nullptr);
+  if (!gWindows.sizing) gWindows.sizing = (SizingState*)CreateLibraryState(sizeof(SizingState), nullptr, nullptr);
 }
 
 void EndWindowLibrary() {

@@ -12,10 +12,10 @@
 
 class DemoProcess {
  public:
-  // Starts hurz.exe from the build's bin folder in the given working folder (the bin folder when
-  // empty).
-  bool Start(const std::string& workingDir = "") {
-    std::string bin = HURZ_TEST_BIN_DIR;
+  // Starts hurz.exe from programDir (the build's bin folder when empty) in the given working
+  // folder (the program's folder when empty).
+  bool Start(const std::string& workingDir = "", const std::string& programDir = "") {
+    std::string bin = programDir.empty() ? HURZ_TEST_BIN_DIR : programDir;
     std::string line = "\"" + bin + "\\hurz.exe\"";
     std::string dir = workingDir.empty() ? bin : workingDir;
     STARTUPINFOA si{};
@@ -76,6 +76,16 @@ class DemoProcess {
   }
 
   ClientPicture Capture() const { return CaptureClientArea(window_); }
+
+  // Presses and releases Escape with the pointer over the window.
+  bool PressEscape() const {
+    if (!MovePointer(400, 300)) return false;
+    Sleep(150);
+    bool pressed = RunUnixCommand("xdotool keydown Escape") == 0;
+    Sleep(300);
+    RunUnixCommand("xdotool keyup Escape");
+    return pressed;
+  }
 
  private:
   PROCESS_INFORMATION process_{};

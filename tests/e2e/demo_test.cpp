@@ -92,14 +92,6 @@ void DragPlayerTo(DemoProcess& demo, int x, int y) {
   Sleep(300);
 }
 
-void PressEscape(DemoProcess& demo) {
-  ASSERT_TRUE(demo.MovePointer(400, 300));
-  Sleep(150);
-  ASSERT_EQ(RunUnixCommand("xdotool keydown Escape"), 0);
-  Sleep(300);
-  RunUnixCommand("xdotool keyup Escape");
-}
-
 class Demo : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -218,7 +210,7 @@ TEST_F(Demo, OverABirdTheBoxTurnsBlueAndTheCountShows) {
 }
 
 TEST_F(Demo, EscapeEndsTheProgramWithExitCodeZero) {
-  PressEscape(demo_);
+  ASSERT_TRUE(demo_.PressEscape());
   EXPECT_EQ(demo_.WaitForExit(10000), 0);
 }
 
@@ -257,7 +249,7 @@ TEST_F(Demo, OutOfFrontItShowsNoFocusAndIgnoresEscape) {
 
   DestroyWindow(other);
   SetForegroundWindow(demo_.window());
-  PressEscape(demo_);
+  ASSERT_TRUE(demo_.PressEscape());
   EXPECT_EQ(demo_.WaitForExit(10000), 0);
 }
 
@@ -275,7 +267,7 @@ TEST(DemoWithoutItsPicture, RunsWithGridAndBoxesButNoBirds) {
   EXPECT_EQ(grid.cells[0][0], kRed);
   EXPECT_EQ(grid.cells[1][1], kRed);
   EXPECT_LT(BirdPixels(picture).size(), 20u) << "no sprite is shown";
-  PressEscape(demo);
+  ASSERT_TRUE(demo.PressEscape());
   EXPECT_EQ(demo.WaitForExit(10000), 0);
 }
 

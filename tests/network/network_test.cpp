@@ -192,13 +192,26 @@ TEST_F(UdpTest, CloseConnectionFreesThePendingDatagram) {
   EXPECT_EQ(BusyBlocks(gCore.runtimeHeap), busy - 2);  // the record and the datagram
 }
 
-TEST_F(NetworkTest, OpenConnectionFailsCleanly) {
+TEST_F(NetworkTest, OpenConnectionFailsCleanlyAndTellsWhy) {
   EXPECT_EQ(OpenConnection(nullptr, 80), nullptr);
+  EXPECT_EQ(LastOpenFailure(), kOpenBadArguments);
   EXPECT_EQ(OpenConnection("255.255.255.255", 80, kProtocolUdp), nullptr);
+  EXPECT_EQ(LastOpenFailure(), kOpenUnknownHost);
+  EXPECT_EQ(OpenConnection("no-such-host.invalid", 80), nullptr);
+  EXPECT_EQ(LastOpenFailure(), kOpenUnknownHost);
+  EXPECT_EQ(LastOpenError(), 0);
   EXPECT_EQ(OpenConnection("127.0.0.1", 80, 3), nullptr);
+  EXPECT_EQ(LastOpenFailure(), kOpenBadArguments);
   u_short port;
   listener_ = BoundSocket(SOCK_STREAM, &port);  // bound, not listening: the connect is refused
   EXPECT_EQ(OpenConnection("127.0.0.1", port), nullptr);
+  EXPECT_EQ(LastOpenFailure(), kOpenNotConnected);
+  EXPECT_EQ(LastOpenError(), WSAECONNREFUSED);
+  // A success clears the last failure.
+  client_ = OpenConnection("127.0.0.1", port, kProtocolUdp);
+  ASSERT_NE(client_, nullptr);
+  EXPECT_EQ(LastOpenFailure(), kOpenSucceeded);
+  EXPECT_EQ(LastOpenError(), 0);
   EXPECT_EQ(PollConnection(nullptr), kNetNothing);
   EXPECT_EQ(SendText(nullptr, "x"), 0);
 }

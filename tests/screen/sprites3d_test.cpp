@@ -112,6 +112,23 @@ TEST_F(Sprites3D, DrawnAtItsPlaceWithBlackRemoved) {
   EXPECT_EQ(reinterpret_cast<Sprite3DRecord*>(number)->vertices[3].sx, 32.0f);
 }
 
+// Odd sizes, and every texel unlike its neighbours: a texel drawn twice or skipped shows.
+uint32_t DistinctTexels(int x, int y) { return (uint32_t(x * 4) << 16) | (uint32_t(y * 5) << 8) | 0x40; }
+
+TEST_F(Sprites3D, DrawnAtItsSizeShowsEveryTexelOnce) {
+  intptr_t number = Create3DSprite(AnyID, LoadTexture(61, 47, 24, DistinctTexels));
+  ASSERT_NE(number, 0);
+  DrawFrame([&] { Draw3DSprite(number, 10, 20); });
+  SurfacePixels pixels(gScreen.backBuffer);
+  ASSERT_TRUE(pixels.ok());
+  int wrong = 0;
+  for (int y = 0; y < 47; ++y)
+    for (int x = 0; x < 61; ++x) wrong += pixels.at(10 + x, 20 + y) != DistinctTexels(x, y);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(pixels.at(9, 20), kBlue);
+  EXPECT_EQ(pixels.at(71, 66), kBlue);
+}
+
 TEST_F(Sprites3D, ShapedCornersGoClockwiseFromTheTopLeft) {
   intptr_t number = Create3DSprite(AnyID, LoadTexture(32, 32, 24, RedWithBlackHole));
   ASSERT_NE(number, 0);

@@ -64,6 +64,12 @@ TEST_F(Sprites, TwentyFourBitBmpFromMemoryIsWrittenTopRowFirst) {
   EXPECT_EQ(record->depth, 24);
   EXPECT_EQ(record->backup, nullptr);
   ExpectStripes(record->surface);  // fourth byte 0 without alpha
+  EXPECT_EQ(SpriteWidth(sprite), 5);
+  EXPECT_EQ(SpriteHeight(sprite), 3);
+  DeleteSprite(sprite);
+  EXPECT_EQ(SpriteWidth(sprite), 0);
+  EXPECT_EQ(SpriteHeight(sprite), 0);
+  EXPECT_EQ(SpriteWidth(12345), 0);
 }
 
 TEST_F(Sprites, ThirtyTwoBitBmpIntoAStaticNumberGivesTheSurface) {

@@ -215,6 +215,18 @@ TEST(Window, NumbersThatNameNoWindowAreRefusedOrIgnored) {
   CloseWindowObject((intptr_t)&local);
 }
 
+TEST(Window, RepeatedLibraryStartKeepsItsWindowsAndState) {
+  HWND demo = DemoWindow();
+  ObjectRegistry* windows = gWindows.windows;
+  EventState* events = gWindows.events;
+  SizingState* sizing = gWindows.sizing;
+  InitWindowLibrary();
+  EXPECT_EQ(gWindows.windows, windows);
+  EXPECT_EQ(gWindows.events, events);
+  EXPECT_EQ(gWindows.sizing, sizing);
+  EXPECT_EQ(WindowHandle(0), demo);
+}
+
 TEST(Window, LibraryEndClosesEveryWindow) {
   EnsureWindowsStarted();
   // The library end on a registry of its own, so the shared windows stay open.

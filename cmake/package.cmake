@@ -1,0 +1,40 @@
+# The runtime as a CMake package for programs of their own: `cmake --install BUILD --prefix PREFIX`
+# puts the library, the libpng and zlib it links, its public headers and the package configuration
+# under PREFIX, and a program's CMakeLists then needs only find_package(hurz) and
+# target_link_libraries(app PRIVATE hurz::runtime).
+include(CMakePackageConfigHelpers)
+
+# The headers a program calls and those they include; the libraries' internal headers stay out.
+# They keep their place below the runtime folder, so that "runtime/screen/screen.h" names the same
+# header in the source tree and in PREFIX/include/hurz.
+set(HURZ_PUBLIC_HEADERS
+  core/heaps.h core/platform.h core/linked_list.h core/random.h core/registry.h core/text.h
+  window/window.h
+  screen/screen.h screen/screen_pixels.h screen/sprites.h screen/sprites3d.h screen/sprites3d_commands.h
+  screen/image_decoders.h
+  input/keyboard.h input/mouse.h input/mouse_reading.h
+  drawing/drawing.h
+  sound/sound.h
+  network/network.h)
+foreach(header ${HURZ_PUBLIC_HEADERS})
+  get_filename_component(folder ${header} DIRECTORY)
+  install(FILES runtime/${header} DESTINATION include/hurz/runtime/${folder})
+endforeach()
+
+# The toolchain's static zlib, copied beside libpng so that a program links without either the
+# set-up's cache or the toolchain's zlib package.
+find_library(HURZ_STATIC_ZLIB NAMES libz.a REQUIRED)
+install(FILES ${HURZ_DEPS}/lib/libpng16.a ${HURZ_STATIC_ZLIB} DESTINATION lib/hurz)
+
+# Programs built on the installed runtime link statically, as the project's own do, and so need
+# only system DLLs.
+target_link_options(hurz_runtime INTERFACE
+  $<INSTALL_INTERFACE:-static> $<INSTALL_INTERFACE:-static-libgcc> $<INSTALL_INTERFACE:-static-libstdc++>)
+
+set_target_properties(hurz_runtime PROPERTIES EXPORT_NAME runtime)
+set_target_properties(hurz_png PROPERTIES EXPORT_NAME png)
+install(TARGETS hurz_runtime hurz_png EXPORT hurzTargets ARCHIVE DESTINATION lib)
+install(EXPORT hurzTargets NAMESPACE hurz:: DESTINATION lib/cmake/hurz)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/hurzConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES cmake/hurzConfig.cmake ${CMAKE_BINARY_DIR}/hurzConfigVersion.cmake DESTINATION lib/cmake/hurz)

@@ -1,0 +1,134 @@
+// examples/view-image as built against the installed runtime: started on a PNG the test writes, its
+// client area captured from the display and compared pixel for pixel, then sized larger through
+// the runtime's own sizing, and ended by Escape; a file that is no picture gives a message box.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/client_capture.h"
+#include "support/png_writer.h"
+#include "support/program_run.h"
+
+namespace {
+constexpr int kWidth = 161, kHeight = 93;  // odd sizes, so no power of two hides a misplaced texel
+
+// Every pixel differs from its neighbours in red (by x) and green (by y); none is black.
+uint32_t PixelAt(int x, int y) {
+  uint32_t red = (x * 37) & 0xFF, green = (y * 53) & 0xFF, blue = (((x + y) * 11) & 0xFF) | 1;
+  return red | (green << 8) | (blue << 16);  // COLORREF, as the capture gives it
+}
+
+std::string WriteFile(const std::string& path, const std::string& bytes) {
+  FILE* out = fopen(path.c_str(), "wb");
+  if (!out) return "";
+  fwrite(bytes.data(), 1, bytes.size(), out);
+  fclose(out);
+  return path;
+}
+
+std::string PicturePng() {
+  PngDescription d;
+  d.width = kWidth;
+  d.height = kHeight;
+  std::vector<std::string> rows(kHeight);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x)
+      rows[y] += {char(PixelAt(x, y)), char(PixelAt(x, y) >> 8), char(PixelAt(x, y) >> 16)};
+  return WritePng(d, rows);
+}
+
+// view-image on a file, run in a thread of its own while the test looks at its windows.
+struct Viewer {
+  ProgramRun run;
+  std::thread thread;
+  explicit Viewer(const std::string& file)
+      : thread([this, file] {
+          run = RunProgram("\"" HURZ_TEST_EXAMPLES_DIR "/view-image/view-image.exe\" " + file, 60000);
+        }) {}
+  long ExitCode() {
+    thread.join();
+    return run.exitCode;
+  }
+  ~Viewer() {
+    if (!thread.joinable()) return;
+    if (HWND window = FindWindowA("WindowClass_0", nullptr)) PostMessageA(window, WM_CLOSE, 0, 0);
+    thread.join();
+  }
+};
+
+HWND WaitForWindow(const char* className, const std::string& title) {
+  HWND window = nullptr;
+  for (int i = 0; i < 400 && !(window && IsWindowVisible(window)); ++i, Sleep(50))
+    window = FindWindowA(className, title.c_str());
+  return window;
+}
+
+// Captures until the picture, scaled by a whole factor, shows (starting Direct3D takes a while);
+// gives the number of pixels that still differ, and the first of them.
+int CaptureUntilShown(HWND window, int scale, std::string* first) {
+  int wrong = -1;
+  for (int attempt = 0; attempt < 40 && wrong != 0; ++attempt, Sleep(250)) {
+    ClientPicture shot = CaptureClientArea(window);
+    if (shot.width < kWidth * scale || shot.height < kHeight * scale) continue;
+    wrong = 0;
+    for (int y = 0; y < kHeight * scale; ++y)
+      for (int x = 0; x < kWidth * scale; ++x)
+        if (shot.at(x, y) != PixelAt(x / scale, y / scale) && wrong++ == 0)
+          *first = "(" + std::to_string(x) + ", " + std::to_string(y) + ") differs";
+  }
+  return wrong;
+}
+}  // namespace
+
+TEST(ViewImage, ShowsAPngPixelForPixelFollowsTheSizingAndEndsOnEscape) {
+  std::string file = WriteFile("Z:/tmp/hurz-view-image-test.png", PicturePng());
+  ASSERT_FALSE(file.empty());
+  SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);  // the runtime sizes windows itself
+  Viewer viewer(file);
+  HWND window = WaitForWindow("WindowClass_0", file);  // titled with the file's name
+  ASSERT_NE(window, nullptr);
+  RECT r;
+  GetClientRect(window, &r);
+  EXPECT_EQ(r.right, kWidth);
+  EXPECT_EQ(r.bottom, kHeight);
+  std::string first;
+  EXPECT_EQ(CaptureUntilShown(window, 1, &first), 0) << first;
+
+  // A user's drag of the bottom-right corner by the picture's size, as the window receives it: the
+  // sizing command, a pointer move (the pointer sits two pixels inside the corner), the release.
+  GetWindowRect(window, &r);
+  POINT to{r.right + kWidth - 2, r.bottom + kHeight - 2};
+  ScreenToClient(window, &to);
+  PostMessageA(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOMRIGHT, 0);
+  PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y));
+  PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
+  EXPECT_EQ(CaptureUntilShown(window, 2, &first), 0) << first;  // every pixel a square of four
+  GetClientRect(window, &r);
+  EXPECT_EQ(r.right, 2 * kWidth);
+  EXPECT_EQ(r.bottom, 2 * kHeight);
+
+  // Keys typed on the test display reach the window under the pointer.
+  POINT middle{kWidth, kHeight};
+  ClientToScreen(window, &middle);
+  RunUnixCommand("xdotool mousemove " + std::to_string(middle.x) + " " + std::to_string(middle.y) +
+                 " sleep 0.2 key Escape");
+  EXPECT_EQ(viewer.ExitCode(), 0);
+  DeleteFileA(file.c_str());
+}
+
+TEST(ViewImage, AFileThatIsNoPictureGivesAMessageBoxAndExitCodeOne) {
+  std::string file = WriteFile("Z:/tmp/hurz-view-image-test.txt", "this is no picture\n");
+  ASSERT_FALSE(file.empty());
+  Viewer viewer(file);
+  HWND box = WaitForWindow("#32770", "view-image");
+  ASSERT_NE(box, nullptr) << "no message box";
+  char text[256] = {};
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  EXPECT_NE(std::string(text).find("is no picture"), std::string::npos) << text;
+  PostMessageA(box, WM_COMMAND, IDOK, 0);  // as a click on OK
+  EXPECT_EQ(viewer.ExitCode(), 1);
+  DeleteFileA(file.c_str());
+}
