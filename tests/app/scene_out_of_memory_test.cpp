@@ -110,7 +110,7 @@ TEST_F(SceneOutOfMemory, FramesDrawWhateverWasBuiltAndNothingIsLost) {
   FreeScene();
   EXPECT_EQ(HeapBlocks(), blocks);
 
-  ASSERT_GT(allocations, 1000u);
+  ASSERT_GT(allocations, 500u);  // list blocks come from chunks: far fewer points than blocks
   printf("[ sweep    ] demo scene with sprites and 3 frames: %llu allocation points, %d of them failing\n",
          (unsigned long long)allocations, kSampledPoints);
   for (int k = 0; k < kSampledPoints; ++k) {
