@@ -600,8 +600,11 @@ int32_t UpdateMovedEntities(CollisionGrid* grid) {
   Entity* batch[kPlacementBatch];
   for (intptr_t k = 0; k < grid->entities->count;) {
     int32_t count = 0;
+    // Each entity is written to the batch and counted only when moved: which ones moved follows
+    // no pattern a branch could learn.
     for (; k < grid->entities->count && count < kPlacementBatch; ++k) {
-      if (grid->order[k]->moved) batch[count++] = grid->order[k];
+      batch[count] = grid->order[k];
+      count += grid->order[k]->moved != 0;
     }
     if (ahead) PrefetchPlacements(grid, batch, count);
     for (int32_t b = 0; b < count; ++b) {

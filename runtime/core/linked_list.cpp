@@ -29,30 +29,7 @@ ListElement* InsertElement(LinkedList* list) {
   return e;
 }
 
-void LinkElement(LinkedList* list, ListElement* e) {
-  ListInfo* info = list->info;
-  if (!info || !e) return;
-  info->count += 1;
-  info->index += 1;
-  if (ListElement* cur = list->current) {
-    e->prev = cur;
-    e->next = cur->next;
-    if (cur->next) cur->next->prev = e;
-    cur->next = e;
-  } else {
-    e->next = info->first;
-    e->prev = nullptr;
-    if (info->first) info->first->prev = e;
-  }
-  list->current = e;
-  if (!e->prev) info->first = e;
-  if (!e->next) info->last = e;
-}
 
-void RewindList(LinkedList* list) {
-  list->current = nullptr;
-  if (list->info) list->info->index = 0;
-}
 
 ListElement* StepList(LinkedList* list) {
   ListInfo* info = list->info;
@@ -97,22 +74,6 @@ void RemoveElement(LinkedList* list, ListElement* element) {
   if (!list->info || !element) return;
   UnlinkElement(list, element);
   FreeElement(list->info, element);
-}
-
-void UnlinkElement(LinkedList* list, ListElement* element) {
-  ListInfo* info = list->info;
-  if (!info || !element) return;
-  info->count -= 1;
-  if (element->prev)
-    element->prev->next = element->next;
-  else
-    info->first = element->next;
-  if (element->next)
-    element->next->prev = element->prev;
-  else
-    info->last = element->prev;
-  element->next = element->prev = nullptr;
-  RewindList(list);
 }
 
 void EmptyLinkedList(LinkedList* list) {
