@@ -17,6 +17,9 @@ FUZZ_SECONDS ?= 60
 STAGE      := $(BUILD)/stage
 EXAMPLES   := view-image fetch
 export HURZ_CACHE := $(CACHE)
+# The native project's configuration, shared by the sanitizer build and the optimised benchmark.
+NATIVE_CONFIGURE = cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DHURZ_PNGSUITE=$(CACHE)/src/libpng/contrib/pngsuite >/dev/null
 
 .PHONY: all setup build build64 build32 stage examples dist native native-test test fuzz alloc-sweep bench run clean
 
@@ -61,8 +64,7 @@ dist: build
 	@cmake --build $(BUILD)/i686 --target dist -- --no-print-directory
 
 native: setup
-	@cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-	  -DHURZ_PNGSUITE=$(CACHE)/src/libpng/contrib/pngsuite >/dev/null
+	@$(NATIVE_CONFIGURE)
 	@cmake --build $(NATIVE) -j$(JOBS) -- --no-print-directory
 
 # The native unit tests and the replay of every fuzzer's seeds and regression inputs.
@@ -80,8 +82,7 @@ alloc-sweep: native
 
 # The peer benchmark is built optimised and free of sanitizers, on its own (build-native/bench).
 bench: build64
-	@cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-	  -DHURZ_PNGSUITE=$(CACHE)/src/libpng/contrib/pngsuite >/dev/null
+	@$(NATIVE_CONFIGURE)
 	@cmake --build $(NATIVE) --target peer_bench_optimised -j$(JOBS) -- --no-print-directory
 	@mkdir -p $(BUILD)/bench
 	@bash -o pipefail -c '$(NATIVE)/bench/peer_bench_optimised | tee $(BUILD)/bench/peer_bench.txt'
