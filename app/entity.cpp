@@ -2,7 +2,6 @@
 #include "app/entity.h"
 
 #include "app/rotated_sprite.h"
-#include "app/rounding.h"
 #include "runtime/core/heaps.h"
 #include "runtime/core/text.h"
 #include "runtime/drawing/drawing.h"
@@ -45,10 +44,7 @@ void UpdateMovedFlag(Entity* entity) {
 
 int32_t GetEntityBounds(const Entity* entity, EntityBounds* bounds) {
   if (!entity || !bounds) return 0;
-  bounds->left = RoundToInt(entity->x);
-  bounds->top = RoundToInt(entity->y);
-  bounds->width = RoundToInt((double)entity->width * (double)entity->scaleX);
-  bounds->height = RoundToInt((double)entity->height * (double)entity->scaleY);
+  *bounds = BoundsOf(*entity);
   return 1;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "app/rounding.h"
 #include "runtime/core/registry.h"
 
 struct Entity {
@@ -44,6 +45,11 @@ Entity* CreateEntity(const char* name, ObjectNumber number);
 void UpdateMovedFlag(Entity* entity);
 // The integer bounds: position and scaled size, each rounded to nearest with ties to even.
 int32_t GetEntityBounds(const Entity* entity, EntityBounds* bounds);
+// The same bounds of an entity, inline for the grid, which asks for them at every placement.
+inline EntityBounds BoundsOf(const Entity& entity) {
+  return {RoundToInt(entity.x), RoundToInt(entity.y), RoundToInt((double)entity.width * (double)entity.scaleX),
+          RoundToInt((double)entity.height * (double)entity.scaleY)};
+}
 // Loads the image as the entity's sprite and makes its 3D sprite; 1 when the file was loaded.
 int32_t AttachSprite(Entity* entity, const char* file);
 // Between BeginDrawing and EndDrawing: the bounds as an outline (sets the outline mode).

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
+#include <cstdint>
+#include <iomanip>
 #include <limits>
+#include <vector>
 
 #include "app_setup.h"
 
@@ -106,6 +110,66 @@ TEST(Entity, BoundsOutsideTheIntegerRangeSaturate) {
   EXPECT_EQ(b.top, INT32_MIN);
   EXPECT_EQ(b.width, INT32_MAX);
   EXPECT_EQ(b.height, 0);
+}
+
+// Nearest with ties to even, saturating, NaN to 0, as the rounding hardware does it in its default
+// mode.
+int32_t PlainRound(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= 2147483647.0) return INT32_MAX;
+  if (v <= -2147483648.0) return INT32_MIN;
+  std::fesetround(FE_TONEAREST);
+  return (int32_t)std::nearbyint(v);
+}
+
+TEST(Entity, RoundingIsThePlainRuleInEveryRoundingMode) {
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                0.25,
+                                0.5,
+                                1e-310,
+                                -1e-310,
+                                2147483646.5,
+                                2147483647.0,
+                                -2147483647.0,
+                                -2147483647.5,
+                                -2147483648.0,
+                                -2147483648.5,
+                                1e300,
+                                -1e300,
+                                std::numeric_limits<double>::infinity(),
+                                -std::numeric_limits<double>::infinity(),
+                                std::numeric_limits<double>::quiet_NaN()};
+  for (double whole : {0.0, 1.0, 2.0, 3.0, 1023.0, 4194304.0, 2147483645.0, 2147483646.0, 2147483647.0, 2147483648.0}) {
+    for (double sign : {1.0, -1.0}) {
+      for (double v : {whole, whole + 0.5, whole + 0.25, whole + 0.75}) {
+        for (double near : {v, std::nextafter(v, 0.0), std::nextafter(v, 1e10), std::nextafter(v, -1e10)})
+          values.push_back(sign * near);
+      }
+    }
+  }
+  uint64_t state = 12345;
+  for (int k = 0; k < 20000; ++k) {  // positions and sizes of every scale
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    double v = (double)(int64_t)(state >> 11) / (double)(1ull << (state % 62));
+    values.push_back(k % 2 ? v : -v);
+    values.push_back(std::round(v) + 0.5);
+  }
+  std::vector<int32_t> expected;
+  for (double v : values) expected.push_back(PlainRound(v));
+  for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    std::fesetround(mode);
+    for (size_t k = 0; k < values.size(); ++k) {
+      volatile double v = values[k];
+      int32_t got = RoundToInt(v);
+      if (got != expected[k]) {
+        std::fesetround(FE_TONEAREST);
+        FAIL() << "mode " << mode << ": " << std::setprecision(17) << values[k] << " gave " << got << ", not "
+               << expected[k];
+      }
+    }
+  }
+  std::fesetround(FE_TONEAREST);
 }
 
 TEST(Entity, NullEntityTouchesNothing) {
