@@ -10,7 +10,7 @@
 namespace {
 
 constexpr int32_t kFirstIndexBits = 4;
-constexpr int32_t kMostIndexBits = 26;  // the slot array stays below AllocBlock's limit
+constexpr int32_t kMostIndexBits = 26;    // the slot array stays below AllocBlock's limit
 constexpr int32_t kMirrorPieceBits = 12;  // cells per piece of the mirror: 4,096
 constexpr int32_t kMirrorPieceCells = 1 << kMirrorPieceBits;
 constexpr int32_t kLocalOccupants = 2;
@@ -257,10 +257,10 @@ void Append(CellMirror* m, const OccupantCopy& occupant) {
   list->count = m->count;
 }
 
-// The entity moves to the tail of the cell's list, as Unlink and Append would move it in one step;
-// its entry there is returned.
-OccupantCopy* MoveToTail(CellMirror* m, const Entity* entity) {
-  int32_t k = PositionOf(m, entity), last = m->count - 1;
+// The occupant at position k moves to the tail of the cell's list, as Unlink and Append would move
+// it in one step.
+void MoveToTail(CellMirror* m, int32_t k) {
+  int32_t last = m->count - 1;
   OccupantCopy* e = Entries(m);
   if (k != last) {
     OccupantCopy occupant = e[k];
@@ -275,7 +275,11 @@ OccupantCopy* MoveToTail(CellMirror* m, const Entity* entity) {
     for (int32_t n = k; n < last; ++n) e[n] = e[n + 1];
     e[last] = occupant;
   }
-  return &e[last];
+}
+
+// The same for the entity, which is often the tail already (a cell holds few occupants).
+void MoveToTail(CellMirror* m, const Entity* entity) {
+  if (Entries(m)[m->count - 1].entity != entity) MoveToTail(m, PositionOf(m, entity));
 }
 
 // A cell that empties gives its spill array back.
@@ -286,42 +290,41 @@ void ReleaseSpill(CellMirror* m) {
   m->capacity = 0;
 }
 
-// The entities a query has met: the queried one and its candidates so far. The first few are
-// compared in a small local array, which costs less than reading each occupant's cell-reference
-// list; past that, the query marks those lists, so the test stays one read however many there are.
+// The candidates a query has met so far (the queried entity itself is told apart before). The
+// first few are compared in a small local array, which costs less than reading each occupant's
+// cell-reference list; past that, the query marks those lists, so the test stays one read however
+// many there are.
 class CandidateSet {
  public:
-  CandidateSet(CollisionGrid* grid, const GridIndexSlot* self) : grid_(grid), selfRefs_(self->refs) {
-    seen_[count_++] = {(Entity*)self->entity, nullptr, nullptr};
-  }
+  explicit CandidateSet(CollisionGrid* grid) : grid_(grid) {}
   // 1 when the occupant's entity was not met before; it counts as met from now on.
   int32_t Insert(const OccupantCopy& occupant) {
     if (mark_) {
-      ObjectList* theirs = RefsOf(occupant);
+      ObjectList* theirs = RefsOf(occupant.node);
       if (MarkOf(theirs) == mark_) return 0;
       SetMark(theirs, mark_);
       return 1;
     }
     for (int32_t k = 0; k < count_; ++k) {
-      if (seen_[k].entity == occupant.entity) return 0;
+      if (entities_[k] == occupant.entity) return 0;
     }
     if (count_ < kLocal) {
-      seen_[count_++] = occupant;
+      entities_[count_] = occupant.entity;
+      nodes_[count_++] = occupant.node;
       return 1;
     }
     mark_ = NextQueryMark(grid_);  // everything met so far is marked first
-    SetMark(selfRefs_, mark_);
-    for (int32_t k = 1; k < count_; ++k) SetMark(RefsOf(seen_[k]), mark_);
-    SetMark(RefsOf(occupant), mark_);
+    for (int32_t k = 0; k < count_; ++k) SetMark(RefsOf(nodes_[k]), mark_);
+    SetMark(RefsOf(occupant.node), mark_);
     return 1;
   }
 
  private:
-  static ObjectList* RefsOf(const OccupantCopy& occupant) { return (ObjectList*)occupant.node->extra; }
+  static ObjectList* RefsOf(const ListNode* node) { return (ObjectList*)node->extra; }
   static constexpr int32_t kLocal = 16;
   CollisionGrid* grid_;
-  ObjectList* selfRefs_;
-  OccupantCopy seen_[kLocal];
+  const Entity* entities_[kLocal];
+  const ListNode* nodes_[kLocal];
   int32_t count_ = 0;
   uintptr_t mark_ = 0;
 };
@@ -403,14 +406,18 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
     Evict(grid, slot, from);
     return 0;
   }
+  // The cells it stays in see it moved to their tail here already, those it leaves lose it.
   for (int32_t i = from.c0; i <= from.c1; ++i) {
     for (int32_t j = from.r0; j <= from.r1; ++j) {
       CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
       int32_t k = PositionOf(m, entity);
       cellRefs.Push(Entries(m)[k].ref);
-      if (to.Holds(i, j)) continue;
-      occupants.Push(Unlink(m, k));
-      ReleaseSpill(m);
+      if (to.Holds(i, j)) {
+        MoveToTail(m, k);
+      } else {
+        occupants.Push(Unlink(m, k));
+        ReleaseSpill(m);
+      }
     }
   }
   ListNode* last = refs;
@@ -419,16 +426,13 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
       int64_t cell = CellIndex(grid, i, j);
       CellMirror* m = MirrorAt(grid, cell);
       ListNode* ref = cellRefs.Pop();
-      OccupantCopy* occupant;
-      if (from.Holds(i, j)) {
-        occupant = MoveToTail(m, entity);
-      } else {
+      if (!from.Holds(i, j)) {
         ListNode* node = occupants.Pop();
         node->item = entity;
         node->extra = refs;
         Append(m, {entity, node, ref});
-        occupant = &Entries(m)[m->count - 1];
       }
+      OccupantCopy* occupant = &Entries(m)[m->count - 1];
       occupant->ref = ref;
       ref->item = &grid->cells[cell];
       ref->link = occupant->node;
@@ -529,9 +533,7 @@ int32_t AddEntityToGrid(CollisionGrid* grid, Entity* entity) {
 int32_t PlaceEntity(CollisionGrid* grid, Entity* entity) {
   GridIndexSlot* slot = FindSlot(grid, entity);
   if (!slot) return 0;
-  EntityBounds b;
-  GetEntityBounds(entity, &b);
-  CellRange from = RangeOf(slot), to = RangeOf(grid, b);
+  CellRange from = RangeOf(slot), to = RangeOf(grid, BoundsOf(*entity));
   PrefetchMirrors(grid, from);
   if (from == to) {  // the same cells: the entity only moves to the tail of each
     for (int32_t i = from.c0; i <= from.c1; ++i) {
@@ -550,15 +552,12 @@ namespace {
 // then the list nodes those mirrors name. Each stage waits for memory at most once rather than
 // once per entity. Only hints: the placements themselves find everything anew.
 void PrefetchPlacements(const CollisionGrid* grid, Entity* const* batch, int32_t count) {
-  for (int32_t k = 0; k < count; ++k)
-    __builtin_prefetch(&grid->index[HomeSlot(grid->indexBits, batch[k])], 0);
+  for (int32_t k = 0; k < count; ++k) __builtin_prefetch(&grid->index[HomeSlot(grid->indexBits, batch[k])], 0);
   CellRange from[kPlacementBatch], to[kPlacementBatch];
   for (int32_t k = 0; k < count; ++k) {
     GridIndexSlot* slot = FindSlot(grid, batch[k]);
-    EntityBounds b;
-    GetEntityBounds(batch[k], &b);
     from[k] = slot ? RangeOf(slot) : kNoCells;
-    to[k] = slot ? RangeOf(grid, b) : kNoCells;
+    to[k] = slot ? RangeOf(grid, BoundsOf(*batch[k])) : kNoCells;
     PrefetchMirrors(grid, from[k]);
     if (!(to[k] == from[k])) PrefetchMirrors(grid, to[k]);
   }
@@ -589,6 +588,18 @@ void PrefetchPlacements(const CollisionGrid* grid, Entity* const* batch, int32_t
   }
 }
 
+// The moved ones of n entities, into the batch; their count. Each entity is written to the batch
+// and counted only when moved: which ones moved follows no pattern a branch could learn. Inlined
+// with a whole batch's n, the loop unrolls without a bound to test.
+[[gnu::always_inline]] inline int32_t CollectMoved(Entity* const* entities, int32_t n, Entity** batch) {
+  int32_t count = 0;
+  for (int32_t k = 0; k < n; ++k) {
+    batch[count] = entities[k];
+    count += entities[k]->moved != 0;
+  }
+  return count;
+}
+
 }  // namespace
 
 int32_t UpdateMovedEntities(CollisionGrid* grid) {
@@ -598,14 +609,10 @@ int32_t UpdateMovedEntities(CollisionGrid* grid) {
   // The moved entities in batches, placed in order; on a large grid a batch's memory is asked for
   // before any of it is placed.
   Entity* batch[kPlacementBatch];
-  for (intptr_t k = 0; k < grid->entities->count;) {
-    int32_t count = 0;
-    // Each entity is written to the batch and counted only when moved: which ones moved follows
-    // no pattern a branch could learn.
-    for (; k < grid->entities->count && count < kPlacementBatch; ++k) {
-      batch[count] = grid->order[k];
-      count += grid->order[k]->moved != 0;
-    }
+  intptr_t entries = grid->entities->count;
+  for (intptr_t k = 0; k < entries; k += kPlacementBatch) {
+    int32_t count = entries - k >= kPlacementBatch ? CollectMoved(grid->order + k, kPlacementBatch, batch)
+                                                   : CollectMoved(grid->order + k, (int32_t)(entries - k), batch);
     if (ahead) PrefetchPlacements(grid, batch, count);
     for (int32_t b = 0; b < count; ++b) {
       if (!PlaceEntity(grid, batch[b])) placed = 0;
@@ -623,13 +630,14 @@ ObjectList* QueryCandidates(CollisionGrid* grid, const Entity* entity) {
   if (!slot) return result;
   CellRange r = RangeOf(slot);
   PrefetchMirrors(grid, r);
-  CandidateSet met(grid, slot);
+  CandidateSet met(grid);
   for (int32_t i = r.c0; i <= r.c1; ++i) {
     for (int32_t j = r.r0; j <= r.r1; ++j) {
       CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
       OccupantCopy* e = Entries(m);
       for (int32_t k = 0; k < m->count; ++k) {
-        if (!met.Insert(e[k])) continue;
+        // The entity itself lies in every one of these cells.
+        if (e[k].entity == entity || !met.Insert(e[k])) continue;
         ListNode* candidate = ObjListAppend(result);
         if (!candidate) {  // an incomplete list would pass for the answer
           ObjListFree(result);
@@ -703,7 +711,8 @@ int32_t IndexValidate(const CollisionGrid* grid) {
         slot.refs != CellRefs(slot.entry))
       return 0;
     CellRange r = RangeOf(&slot);
-    if (r.Empty() ? !(r == kNoCells) : r.c0 < 0 || r.c1 >= grid->columns || r.r0 < 0 || r.r0 > r.r1 || r.r1 >= grid->rows)
+    if (r.Empty() ? !(r == kNoCells)
+                  : r.c0 < 0 || r.c1 >= grid->columns || r.r0 < 0 || r.r0 > r.r1 || r.r1 >= grid->rows)
       return 0;
     ListNode* ref = ObjListFirst(slot.refs);
     for (int32_t i = r.c0; i <= r.c1; ++i) {
