@@ -141,7 +141,7 @@ bool SpanCells(int64_t start, int64_t size, int32_t cellSize, int32_t count, int
 
 // The cells whose rectangle overlaps the bounds with a positive area: those the plain algorithm's
 // widened range and gap test pick.
-CellRange RangeOf(const CollisionGrid* grid, const EntityBounds& b) {
+[[gnu::always_inline]] inline CellRange RangeOf(const CollisionGrid* grid, const EntityBounds& b) {
   CellRange r;
   if (!SpanCells(b.left, b.width, grid->cellWidth, grid->columns, &r.c0, &r.c1) ||
       !SpanCells(b.top, b.height, grid->cellHeight, grid->rows, &r.r0, &r.r1))
@@ -259,7 +259,7 @@ void Append(CellMirror* m, const OccupantCopy& occupant) {
 
 // The occupant at position k moves to the tail of the cell's list, as Unlink and Append would move
 // it in one step.
-void MoveToTail(CellMirror* m, int32_t k) {
+[[gnu::noinline]] void MoveToTail(CellMirror* m, int32_t k) {
   int32_t last = m->count - 1;
   OccupantCopy* e = Entries(m);
   if (k != last) {
@@ -278,7 +278,7 @@ void MoveToTail(CellMirror* m, int32_t k) {
 }
 
 // The same for the entity, which is often the tail already (a cell holds few occupants).
-void MoveToTail(CellMirror* m, const Entity* entity) {
+[[gnu::always_inline]] inline void MoveToTail(CellMirror* m, const Entity* entity) {
   if (Entries(m)[m->count - 1].entity != entity) MoveToTail(m, PositionOf(m, entity));
 }
 
@@ -388,14 +388,15 @@ class NodeStack {
 // Moves the entity from the cells of one range to those of another, as the plain algorithm's
 // leaving every old cell and entering every new one leaves the lists: out of the cells it leaves,
 // at the tail of every cell it lies in afterwards, its references the new cells in order. Nodes
-// are re-used (the reference nodes, found through the mirrors rather than by walking their list,
-// are linked anew), and what more it needs is made first, so that running out of memory changes
-// nothing but leaving the entity in no cell (then 0).
+// are re-used: a cell it stays in keeps the entity's occupant node and reference (found through
+// the mirror rather than by walking the reference list, and linked anew), a cell it enters takes
+// those of a cell it leaves. What more it needs is made first, so that running out of memory
+// changes nothing but leaving the entity in no cell (then 0).
 int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, const CellRange& from,
                     const CellRange& to) {
   ObjectList* refs = slot->refs;
   int64_t more = to.Cells() - from.Cells();
-  NodeStack occupants, cellRefs;  // what is left in them at the end is freed
+  NodeStack occupants, cellRefs;  // spare nodes: what is left in them at the end is freed
   bool room = occupants.Make(more, kFullNodeSize) && cellRefs.Make(more, kShortNodeSize);
   for (int32_t i = to.c0; room && i <= to.c1; ++i) {
     for (int32_t j = to.r0; room && j <= to.r1; ++j) {
@@ -406,18 +407,17 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
     Evict(grid, slot, from);
     return 0;
   }
-  // The cells it stays in see it moved to their tail here already, those it leaves lose it.
   for (int32_t i = from.c0; i <= from.c1; ++i) {
     for (int32_t j = from.r0; j <= from.r1; ++j) {
       CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
+      if (to.Holds(i, j)) {
+        MoveToTail(m, entity);
+        continue;
+      }
       int32_t k = PositionOf(m, entity);
       cellRefs.Push(Entries(m)[k].ref);
-      if (to.Holds(i, j)) {
-        MoveToTail(m, k);
-      } else {
-        occupants.Push(Unlink(m, k));
-        ReleaseSpill(m);
-      }
+      occupants.Push(Unlink(m, k));
+      ReleaseSpill(m);
     }
   }
   ListNode* last = refs;
@@ -425,17 +425,16 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
     for (int32_t j = to.r0; j <= to.r1; ++j) {
       int64_t cell = CellIndex(grid, i, j);
       CellMirror* m = MirrorAt(grid, cell);
-      ListNode* ref = cellRefs.Pop();
       if (!from.Holds(i, j)) {
         ListNode* node = occupants.Pop();
+        ListNode* ref = cellRefs.Pop();
         node->item = entity;
         node->extra = refs;
+        ref->item = &grid->cells[cell];
+        ref->link = node;
         Append(m, {entity, node, ref});
       }
-      OccupantCopy* occupant = &Entries(m)[m->count - 1];
-      occupant->ref = ref;
-      ref->item = &grid->cells[cell];
-      ref->link = occupant->node;
+      ListNode* ref = Entries(m)[m->count - 1].ref;
       ref->prev = last;
       last->next = ref;
       last = ref;

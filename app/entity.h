@@ -46,7 +46,7 @@ void UpdateMovedFlag(Entity* entity);
 // The integer bounds: position and scaled size, each rounded to nearest with ties to even.
 int32_t GetEntityBounds(const Entity* entity, EntityBounds* bounds);
 // The same bounds of an entity, inline for the grid, which asks for them at every placement.
-inline EntityBounds BoundsOf(const Entity& entity) {
+[[gnu::always_inline]] inline EntityBounds BoundsOf(const Entity& entity) {
   return {RoundToInt(entity.x), RoundToInt(entity.y), RoundToInt((double)entity.width * (double)entity.scaleX),
           RoundToInt((double)entity.height * (double)entity.scaleY)};
 }
