@@ -66,12 +66,12 @@ GridIndexSlot* FindSlot(const CollisionGrid* grid, const Entity* entity) {
   return slot->entity ? slot : nullptr;
 }
 
-// Room in the index for one more entity. The index doubles once it would be half full; without
-// memory for that it takes entities on until it is three quarters full (lookups stay right, only
-// the probes grow longer), and then refuses.
+// Room in the index for one more entity. The index doubles once it would be a quarter full (most
+// lookups then end at their first slot); without memory for that it takes entities on until it is
+// three quarters full (lookups stay right, only the probes grow longer), and then refuses.
 int32_t ReserveIndex(CollisionGrid* grid) {
   int64_t slots = (int64_t)1 << grid->indexBits;
-  if (2 * ((int64_t)grid->indexed + 1) <= slots) return 1;
+  if (4 * ((int64_t)grid->indexed + 1) <= slots) return 1;
   int32_t bits = grid->indexBits + 1;
   auto* grown = bits <= kMostIndexBits ? (GridIndexSlot*)AllocBlock((int32_t)(sizeof(GridIndexSlot) << bits)) : nullptr;
   if (!grown) return 4 * ((int64_t)grid->indexed + 1) <= 3 * slots ? 1 : 0;
@@ -114,11 +114,27 @@ uintptr_t NextQueryMark(CollisionGrid* grid) {
 struct CellRange {
   int32_t c0, c1, r0, r1;
   bool Empty() const { return c0 > c1; }
-  bool Holds(int32_t i, int32_t j) const { return c0 <= i && i <= c1 && r0 <= j && j <= r1; }
+  // One test of four comparisons: whether a cell lies in a range follows no pattern.
+  bool Holds(int32_t i, int32_t j) const { return (c0 <= i) & (i <= c1) & (r0 <= j) & (j <= r1); }
   int64_t Cells() const { return Empty() ? 0 : ((int64_t)c1 - c0 + 1) * ((int64_t)r1 - r0 + 1); }
   bool operator==(const CellRange&) const = default;
 };
 constexpr CellRange kNoCells{0, -1, 0, -1};
+
+
+// Calls visit(i, j) for every cell of the range in its order, column by column. One loop over all
+// the cells rather than one per column: ranges span one to three columns and rows at random, and
+// a single loop's end is mispredicted once per range rather than once per column.
+template <typename Visit>
+[[gnu::always_inline]] inline void ForEachCell(const CellRange& r, Visit visit) {
+  int32_t i = r.c0, j = r.r0;
+  for (int64_t n = r.Cells(); n > 0; --n) {
+    visit(i, j);
+    int32_t wrap = j == r.r1;
+    i += wrap;
+    j = wrap ? r.r0 : j + 1;
+  }
+}
 
 // a / b rounded down, for b > 0; a shift when b is a power of two (the demo's cells are 32 wide).
 int64_t FloorDiv(int64_t a, int32_t b) {
@@ -165,6 +181,7 @@ int64_t CellIndex(const CollisionGrid* grid, int32_t i, int32_t j) { return (int
 CellMirror* MirrorAt(const CollisionGrid* grid, int64_t cell) {
   return &grid->mirror[cell >> kMirrorPieceBits][cell & (kMirrorPieceCells - 1)];
 }
+
 
 OccupantCopy* Entries(CellMirror* m) { return m->capacity ? m->spill : m->local; }
 
@@ -331,13 +348,11 @@ class CandidateSet {
 
 // Takes the entity out of every cell of the range and out of its references: it lies in no cell.
 void Evict(CollisionGrid* grid, GridIndexSlot* slot, const CellRange& from) {
-  for (int32_t i = from.c0; i <= from.c1; ++i) {
-    for (int32_t j = from.r0; j <= from.r1; ++j) {
-      CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
-      FreeObject(Unlink(m, PositionOf(m, slot->entity)));
-      ReleaseSpill(m);
-    }
-  }
+  ForEachCell(from, [&](int32_t i, int32_t j) {
+    CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
+    FreeObject(Unlink(m, PositionOf(m, slot->entity)));
+    ReleaseSpill(m);
+  });
   ObjListClear(slot->refs);
   SetRange(slot, kNoCells);
 }
@@ -398,48 +413,44 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
   int64_t more = to.Cells() - from.Cells();
   NodeStack occupants, cellRefs;  // spare nodes: what is left in them at the end is freed
   bool room = occupants.Make(more, kFullNodeSize) && cellRefs.Make(more, kShortNodeSize);
-  for (int32_t i = to.c0; room && i <= to.c1; ++i) {
-    for (int32_t j = to.r0; room && j <= to.r1; ++j) {
-      if (!from.Holds(i, j)) room = ReserveOccupant(MirrorAt(grid, CellIndex(grid, i, j)));
-    }
+  if (room) {
+    ForEachCell(to, [&](int32_t i, int32_t j) {
+      if (room && !from.Holds(i, j)) room = ReserveOccupant(MirrorAt(grid, CellIndex(grid, i, j)));
+    });
   }
   if (!room) {
     Evict(grid, slot, from);
     return 0;
   }
-  for (int32_t i = from.c0; i <= from.c1; ++i) {
-    for (int32_t j = from.r0; j <= from.r1; ++j) {
-      CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
-      if (to.Holds(i, j)) {
-        MoveToTail(m, entity);
-        continue;
-      }
-      int32_t k = PositionOf(m, entity);
-      cellRefs.Push(Entries(m)[k].ref);
-      occupants.Push(Unlink(m, k));
-      ReleaseSpill(m);
+  ForEachCell(from, [&](int32_t i, int32_t j) {
+    CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
+    if (to.Holds(i, j)) {
+      MoveToTail(m, entity);
+      return;
     }
-  }
+    int32_t k = PositionOf(m, entity);
+    cellRefs.Push(Entries(m)[k].ref);
+    occupants.Push(Unlink(m, k));
+    ReleaseSpill(m);
+  });
   ListNode* last = refs;
-  for (int32_t i = to.c0; i <= to.c1; ++i) {
-    for (int32_t j = to.r0; j <= to.r1; ++j) {
-      int64_t cell = CellIndex(grid, i, j);
-      CellMirror* m = MirrorAt(grid, cell);
-      if (!from.Holds(i, j)) {
-        ListNode* node = occupants.Pop();
-        ListNode* ref = cellRefs.Pop();
-        node->item = entity;
-        node->extra = refs;
-        ref->item = &grid->cells[cell];
-        ref->link = node;
-        Append(m, {entity, node, ref});
-      }
-      ListNode* ref = Entries(m)[m->count - 1].ref;
-      ref->prev = last;
-      last->next = ref;
-      last = ref;
+  ForEachCell(to, [&](int32_t i, int32_t j) {
+    int64_t cell = CellIndex(grid, i, j);
+    CellMirror* m = MirrorAt(grid, cell);
+    if (!from.Holds(i, j)) {
+      ListNode* node = occupants.Pop();
+      ListNode* ref = cellRefs.Pop();
+      node->item = entity;
+      node->extra = refs;
+      ref->item = &grid->cells[cell];
+      ref->link = node;
+      Append(m, {entity, node, ref});
     }
-  }
+    ListNode* ref = Entries(m)[m->count - 1].ref;
+    ref->prev = last;
+    last->next = ref;
+    last = ref;
+  });
   last->next = nullptr;
   refs->prev = last == refs ? nullptr : last;
   refs->count = (intptr_t)to.Cells();
@@ -535,9 +546,7 @@ int32_t PlaceEntity(CollisionGrid* grid, Entity* entity) {
   CellRange from = RangeOf(slot), to = RangeOf(grid, BoundsOf(*entity));
   PrefetchMirrors(grid, from);
   if (from == to) {  // the same cells: the entity only moves to the tail of each
-    for (int32_t i = from.c0; i <= from.c1; ++i) {
-      for (int32_t j = from.r0; j <= from.r1; ++j) MoveToTail(MirrorAt(grid, CellIndex(grid, i, j)), entity);
-    }
+    ForEachCell(from, [&](int32_t i, int32_t j) { MoveToTail(MirrorAt(grid, CellIndex(grid, i, j)), entity); });
     return 1;
   }
   PrefetchMirrors(grid, to);
@@ -630,21 +639,21 @@ ObjectList* QueryCandidates(CollisionGrid* grid, const Entity* entity) {
   CellRange r = RangeOf(slot);
   PrefetchMirrors(grid, r);
   CandidateSet met(grid);
-  for (int32_t i = r.c0; i <= r.c1; ++i) {
-    for (int32_t j = r.r0; j <= r.r1; ++j) {
-      CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
-      OccupantCopy* e = Entries(m);
-      for (int32_t k = 0; k < m->count; ++k) {
-        // The entity itself lies in every one of these cells.
-        if (e[k].entity == entity || !met.Insert(e[k])) continue;
-        ListNode* candidate = ObjListAppend(result);
-        if (!candidate) {  // an incomplete list would pass for the answer
-          ObjListFree(result);
-          return nullptr;
-        }
-        candidate->item = e[k].entity;
-      }
+  bool complete = true;
+  ForEachCell(r, [&](int32_t i, int32_t j) {
+    CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
+    OccupantCopy* e = Entries(m);
+    for (int32_t k = 0; k < m->count && complete; ++k) {
+      // The entity itself lies in every one of these cells.
+      if (e[k].entity == entity || !met.Insert(e[k])) continue;
+      ListNode* candidate = ObjListAppend(result);
+      complete = candidate != nullptr;
+      if (candidate) candidate->item = e[k].entity;
     }
+  });
+  if (!complete) {  // an incomplete list would pass for the answer
+    ObjListFree(result);
+    return nullptr;
   }
   return result;
 }

@@ -58,18 +58,19 @@ inline void RewindList(LinkedList* list) {
   if (list->info) list->info->index = 0;
 }
 
+// The words to update are picked by selects rather than branches: for the allocation registry,
+// whether an element stands first or last, or the cursor stands before the first, follows no
+// pattern.
 inline void UnlinkElement(LinkedList* list, ListElement* element) {
   ListInfo* info = list->info;
   if (!info || !element) return;
   info->count -= 1;
-  if (element->prev)
-    element->prev->next = element->next;
-  else
-    info->first = element->next;
-  if (element->next)
-    element->next->prev = element->prev;
-  else
-    info->last = element->prev;
+  ListElement* prev = element->prev;
+  ListElement* next = element->next;
+  ListElement** toNext = prev ? &prev->next : &info->first;
+  ListElement** toPrev = next ? &next->prev : &info->last;
+  *toNext = next;
+  *toPrev = prev;
   element->next = element->prev = nullptr;
   RewindList(list);
 }
@@ -79,17 +80,13 @@ inline void LinkElement(LinkedList* list, ListElement* e) {
   if (!info || !e) return;
   info->count += 1;
   info->index += 1;
-  if (ListElement* cur = list->current) {
-    e->prev = cur;
-    e->next = cur->next;
-    if (cur->next) cur->next->prev = e;
-    cur->next = e;
-  } else {
-    e->next = info->first;
-    e->prev = nullptr;
-    if (info->first) info->first->prev = e;
-  }
+  ListElement* cur = list->current;
+  ListElement** toE = cur ? &cur->next : &info->first;  // the word that will name e
+  ListElement* next = *toE;
+  e->prev = cur;
+  e->next = next;
+  *toE = e;
+  ListElement** back = next ? &next->prev : &info->last;
+  *back = e;
   list->current = e;
-  if (!e->prev) info->first = e;
-  if (!e->next) info->last = e;
 }
