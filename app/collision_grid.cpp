@@ -614,14 +614,19 @@ int32_t UpdateMovedEntities(CollisionGrid* grid) {
   if (!grid) return 0;
   int32_t placed = 1;
   bool ahead = BeyondLastLevel(grid);
-  // The moved entities in batches, placed in order; on a large grid a batch's memory is asked for
-  // before any of it is placed.
+  // The moved entities in batches, placed in order. Before any of a batch is placed, its memory is
+  // asked for: on a grid beyond the last-level cache all of it stage by stage, on one beyond the
+  // smaller caches the index slots, which each placement waits for before anything else.
   Entity* batch[kPlacementBatch];
   intptr_t entries = grid->entities->count;
   for (intptr_t k = 0; k < entries; k += kPlacementBatch) {
     int32_t count = entries - k >= kPlacementBatch ? CollectMoved(grid->order + k, kPlacementBatch, batch)
                                                    : CollectMoved(grid->order + k, (int32_t)(entries - k), batch);
-    if (ahead) PrefetchPlacements(grid, batch, count);
+    if (ahead) {
+      PrefetchPlacements(grid, batch, count);
+    } else if (Uncached(grid)) {
+      for (int32_t b = 0; b < count; ++b) __builtin_prefetch(&grid->index[HomeSlot(grid->indexBits, batch[b])], 0);
+    }
     for (int32_t b = 0; b < count; ++b) {
       if (!PlaceEntity(grid, batch[b])) placed = 0;
     }
