@@ -46,9 +46,13 @@ void UpdateMovedFlag(Entity* entity);
 // The integer bounds: position and scaled size, each rounded to nearest with ties to even.
 int32_t GetEntityBounds(const Entity* entity, EntityBounds* bounds);
 // The same bounds of an entity, inline for the grid, which asks for them at every placement.
+// A side at the usual scale of 1 is the size itself, which rounding would give back unchanged.
+[[gnu::always_inline]] inline int32_t ScaledSide(int32_t size, float scale) {
+  return scale == 1.0f ? size : RoundToInt((double)size * (double)scale);
+}
 [[gnu::always_inline]] inline EntityBounds BoundsOf(const Entity& entity) {
-  return {RoundToInt(entity.x), RoundToInt(entity.y), RoundToInt((double)entity.width * (double)entity.scaleX),
-          RoundToInt((double)entity.height * (double)entity.scaleY)};
+  return {RoundToInt(entity.x), RoundToInt(entity.y), ScaledSide(entity.width, entity.scaleX),
+          ScaledSide(entity.height, entity.scaleY)};
 }
 // Loads the image as the entity's sprite and makes its 3D sprite; 1 when the file was loaded.
 int32_t AttachSprite(Entity* entity, const char* file);

@@ -113,19 +113,27 @@ SlabChunk* NewChunk(NodeSlab* slab) {
 
 // A cleared block of the slab with its size set (not yet recorded); null when no chunk could be
 // made.
+// A slot never used, of the newest chunk or a new one; null when no chunk could be made. Kept out of
+// TakeSlot, whose usual case is then a pop that saves no registers.
+[[gnu::noinline]] ListNode* FreshSlot(NodeSlab* slab) {
+  SlabChunk* chunk = slab->chunks;
+  if (!chunk || chunk->fresh == kChunkSlots) chunk = NewChunk(slab);
+  if (!chunk) return nullptr;
+  ListNode* block = SlotBlock(chunk, chunk->fresh++);
+  SlabChunk** owner = OwnerWord(block);
+  Unpoison(owner, sizeof *owner);
+  *owner = chunk;
+  Poison(owner, sizeof *owner);
+  return block;
+}
+
 ListNode* TakeSlot(NodeSlab* slab, int32_t size) {
   ListNode* block = slab->top;
   if (block) {
     slab->top = Below(block);
-  } else {  // a slot never used, of the newest chunk or a new one
-    SlabChunk* chunk = slab->chunks;
-    if (!chunk || chunk->fresh == kChunkSlots) chunk = NewChunk(slab);
-    if (!chunk) return nullptr;
-    block = SlotBlock(chunk, chunk->fresh++);
-    SlabChunk** owner = OwnerWord(block);
-    Unpoison(owner, sizeof *owner);
-    *owner = chunk;
-    Poison(owner, sizeof *owner);
+  } else {
+    block = FreshSlot(slab);
+    if (!block) return nullptr;
   }
   slab->free -= 1;
   Unpoison(block, (size_t)size);
@@ -202,16 +210,12 @@ void UnlinkSlotElement(ListNode* block) {
 
 }  // namespace
 
-ListNode* AllocObject(int32_t size) {
+namespace {
+
+// A block of a size other than the nodes', on its own.
+[[gnu::noinline]] ListNode* AllocOwnBlock(int32_t size) {
   // The size field itself must lie inside the block, and a node needs its item word.
   if (size < kShortNodeSize) return nullptr;
-  if (NodeSlab* slab = SlabFor(size)) {
-    // A block the registry does not hold would break its one truth: every live list block, once.
-    if (!gProgram.registry.info) return nullptr;
-    ListNode* block = TakeSlot(slab, size);
-    if (block) LinkSlotElement(block);
-    return block;
-  }
   auto* block = (ListNode*)AllocBlock(size);
   if (!block) return nullptr;
   if (!RegisterAllocation(block)) {
@@ -222,21 +226,39 @@ ListNode* AllocObject(int32_t size) {
   return block;
 }
 
+}  // namespace
+
+ListNode* AllocObject(int32_t size) {
+  NodeSlab* slab = SlabFor(size);
+  if (!slab) return AllocOwnBlock(size);
+  // A block the registry does not hold would break its one truth: every live list block, once.
+  if (!gProgram.registry.info) return nullptr;
+  ListNode* block = TakeSlot(slab, size);
+  if (block) LinkSlotElement(block);
+  return block;
+}
+
 void ReleaseSpareBlocks() {
   for (NodeSlab& slab : gProgram.slabs) ReleaseEmptyChunks(&slab);
 }
 
-void FreeObject(ListNode* block) {
-  if (!block) return;
-  if (NodeSlab* slab = SlabFor(block->size)) {
-    // Its record can only be the element of its own slot: no need to read the element to know.
-    if (block->registered == ElementOf(block)) UnlinkSlotElement(block);
-    PutSlot(slab, block);
-    return;
-  }
+namespace {
+
+[[gnu::noinline]] void FreeOwnBlock(ListNode* block) {
   UnregisterAllocation(block);
   memset(block, 0, (size_t)block->size);
   FreeBlock(block);
+}
+
+}  // namespace
+
+void FreeObject(ListNode* block) {
+  if (!block) return;
+  NodeSlab* slab = SlabFor(block->size);
+  if (!slab) return FreeOwnBlock(block);
+  // Its record can only be the element of its own slot: no need to read the element to know.
+  if (block->registered == ElementOf(block)) UnlinkSlotElement(block);
+  PutSlot(slab, block);
 }
 
 int32_t RegisterAllocation(ListNode* block) {
