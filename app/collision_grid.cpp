@@ -121,7 +121,6 @@ struct CellRange {
 };
 constexpr CellRange kNoCells{0, -1, 0, -1};
 
-
 // Calls visit(i, j) for every cell of the range in its order, column by column. One loop over all
 // the cells rather than one per column: ranges span one to three columns and rows at random, and
 // a single loop's end is mispredicted once per range rather than once per column.
@@ -181,7 +180,6 @@ int64_t CellIndex(const CollisionGrid* grid, int32_t i, int32_t j) { return (int
 CellMirror* MirrorAt(const CollisionGrid* grid, int64_t cell) {
   return &grid->mirror[cell >> kMirrorPieceBits][cell & (kMirrorPieceCells - 1)];
 }
-
 
 OccupantCopy* Entries(CellMirror* m) { return m->capacity ? m->spill : m->local; }
 

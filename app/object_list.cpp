@@ -111,8 +111,6 @@ SlabChunk* NewChunk(NodeSlab* slab) {
   return chunk;
 }
 
-// A cleared block of the slab with its size set (not yet recorded); null when no chunk could be
-// made.
 // A slot never used, of the newest chunk or a new one; null when no chunk could be made. Kept out of
 // TakeSlot, whose usual case is then a pop that saves no registers.
 [[gnu::noinline]] ListNode* FreshSlot(NodeSlab* slab) {
@@ -127,6 +125,8 @@ SlabChunk* NewChunk(NodeSlab* slab) {
   return block;
 }
 
+// A cleared block of the slab with its size set (not yet recorded); null when no chunk could be
+// made.
 ListNode* TakeSlot(NodeSlab* slab, int32_t size) {
   ListNode* block = slab->top;
   if (block) {
