@@ -553,12 +553,17 @@ int32_t PlaceEntity(CollisionGrid* grid, Entity* entity) {
 
 namespace {
 
+// The index slots a batch of placements starts from, asked for together.
+void PrefetchIndexSlots(const CollisionGrid* grid, Entity* const* batch, int32_t count) {
+  for (int32_t k = 0; k < count; ++k) __builtin_prefetch(&grid->index[HomeSlot(grid->indexBits, batch[k])], 0);
+}
+
 // The memory a batch of placements will read and write, asked for a stage at a time over the
 // whole batch before any of them is placed: the entities' index slots, then their cells' mirrors,
 // then the list nodes those mirrors name. Each stage waits for memory at most once rather than
 // once per entity. Only hints: the placements themselves find everything anew.
 void PrefetchPlacements(const CollisionGrid* grid, Entity* const* batch, int32_t count) {
-  for (int32_t k = 0; k < count; ++k) __builtin_prefetch(&grid->index[HomeSlot(grid->indexBits, batch[k])], 0);
+  PrefetchIndexSlots(grid, batch, count);
   CellRange from[kPlacementBatch], to[kPlacementBatch];
   for (int32_t k = 0; k < count; ++k) {
     GridIndexSlot* slot = FindSlot(grid, batch[k]);
@@ -623,7 +628,7 @@ int32_t UpdateMovedEntities(CollisionGrid* grid) {
     if (ahead) {
       PrefetchPlacements(grid, batch, count);
     } else if (Uncached(grid)) {
-      for (int32_t b = 0; b < count; ++b) __builtin_prefetch(&grid->index[HomeSlot(grid->indexBits, batch[b])], 0);
+      PrefetchIndexSlots(grid, batch, count);
     }
     for (int32_t b = 0; b < count; ++b) {
       if (!PlaceEntity(grid, batch[b])) placed = 0;

@@ -29,8 +29,6 @@ ListElement* InsertElement(LinkedList* list) {
   return e;
 }
 
-
-
 ListElement* StepList(LinkedList* list) {
   ListInfo* info = list->info;
   if (!info) return nullptr;
