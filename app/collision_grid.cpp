@@ -16,6 +16,8 @@ constexpr int32_t kMirrorPieceCells = 1 << kMirrorPieceBits;
 constexpr int32_t kLocalOccupants = 2;
 constexpr int32_t kFirstSpill = 8;
 constexpr int32_t kPlacementBatch = 16;  // moved entities whose memory is asked for together
+constexpr int32_t kFlagsAhead = 2 * kPlacementBatch;  // how far ahead moved flags are asked for
+constexpr intptr_t kCachedEntities = 4096;          // more, and their records outgrow the caches
 
 }  // namespace
 
@@ -183,6 +185,13 @@ CellMirror* MirrorAt(const CollisionGrid* grid, int64_t cell) {
 
 OccupantCopy* Entries(CellMirror* m) { return m->capacity ? m->spill : m->local; }
 
+// A cell's crowd byte, kept in step with its mirror's count by every change of the cell.
+void Recount(uint8_t* crowd, const CellMirror* m) { *crowd = (uint8_t)std::min(m->count, 255); }
+
+// Whether the cell holds an occupant besides the one entity that lies in it and is being placed
+// or asked about: only then is the cell's mirror read.
+bool Crowded(const CollisionGrid* grid, int64_t cell) { return grid->crowd[cell] > 1; }
+
 // Whether the grid is too large for its bookkeeping to stay in the cache: only then is it worth
 // asking for memory ahead of its use.
 bool Uncached(const CollisionGrid* grid) {
@@ -209,6 +218,15 @@ void PrefetchMirrors(const CollisionGrid* grid, const CellRange& r) {
     for (int32_t j = r.r0; j <= r.r1 && n < kMostPrefetched; ++j, ++n)
       __builtin_prefetch(MirrorAt(grid, CellIndex(grid, i, j)), 1);
   }
+}
+
+// The same for the mirrors a query reads: those of the range's cells that hold other occupants.
+void PrefetchCrowded(const CollisionGrid* grid, const CellRange& r) {
+  if (!Uncached(grid)) return;
+  ForEachCell(r, [&](int32_t i, int32_t j) {
+    int64_t cell = CellIndex(grid, i, j);
+    if (Crowded(grid, cell)) __builtin_prefetch(MirrorAt(grid, cell));
+  });
 }
 
 // Where the entity stands among the cell's occupants; -1 when it is not there.
@@ -240,7 +258,7 @@ int32_t ReserveOccupant(CellMirror* m) {
 // from the mirror, and the list's nodes and header are only written.
 
 // Takes the occupant at position k out of the cell's list, as ObjListDetach does.
-ListNode* Unlink(CellMirror* m, int32_t k) {
+ListNode* Unlink(CellMirror* m, int32_t k, uint8_t* crowd) {
   OccupantCopy* e = Entries(m);
   ObjectList* list = m->occupants;
   ListNode* node = e[k].node;
@@ -255,11 +273,12 @@ ListNode* Unlink(CellMirror* m, int32_t k) {
   for (int32_t n = k + 1; n < m->count; ++n) e[n - 1] = e[n];
   m->count -= 1;
   list->count = m->count;
+  Recount(crowd, m);
   return node;
 }
 
 // Links the node at the tail of the cell's list, as ObjListAttach does; the mirror has room.
-void Append(CellMirror* m, const OccupantCopy& occupant) {
+void Append(CellMirror* m, const OccupantCopy& occupant, uint8_t* crowd) {
   ListNode* node = occupant.node;
   OccupantCopy* e = Entries(m);
   ObjectList* list = m->occupants;
@@ -270,6 +289,7 @@ void Append(CellMirror* m, const OccupantCopy& occupant) {
   list->prev = node;
   e[m->count++] = occupant;
   list->count = m->count;
+  Recount(crowd, m);
 }
 
 // The occupant at position k moves to the tail of the cell's list, as Unlink and Append would move
@@ -347,8 +367,9 @@ class CandidateSet {
 // Takes the entity out of every cell of the range and out of its references: it lies in no cell.
 void Evict(CollisionGrid* grid, GridIndexSlot* slot, const CellRange& from) {
   ForEachCell(from, [&](int32_t i, int32_t j) {
-    CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
-    FreeObject(Unlink(m, PositionOf(m, slot->entity)));
+    int64_t cell = CellIndex(grid, i, j);
+    CellMirror* m = MirrorAt(grid, cell);
+    FreeObject(Unlink(m, PositionOf(m, slot->entity), &grid->crowd[cell]));
     ReleaseSpill(m);
   });
   ObjListClear(slot->refs);
@@ -420,15 +441,24 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
     Evict(grid, slot, from);
     return 0;
   }
+  int64_t freed = -more;
   ForEachCell(from, [&](int32_t i, int32_t j) {
-    CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
+    int64_t cell = CellIndex(grid, i, j);
+    CellMirror* m = MirrorAt(grid, cell);
     if (to.Holds(i, j)) {
       MoveToTail(m, entity);
       return;
     }
     int32_t k = PositionOf(m, entity);
-    cellRefs.Push(Entries(m)[k].ref);
-    occupants.Push(Unlink(m, k));
+    ListNode* ref = Entries(m)[k].ref;
+    ListNode* node = Unlink(m, k, &grid->crowd[cell]);
+    if (freed > 0) {  // the first ones set aside are those left over, and freed at the end
+      --freed;
+      PrefetchRecord(node);
+      PrefetchRecord(ref);
+    }
+    cellRefs.Push(ref);
+    occupants.Push(node);
     ReleaseSpill(m);
   });
   ListNode* last = refs;
@@ -442,7 +472,7 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
       node->extra = refs;
       ref->item = &grid->cells[cell];
       ref->link = node;
-      Append(m, {entity, node, ref});
+      Append(m, {entity, node, ref}, &grid->crowd[cell]);
     }
     ListNode* ref = Entries(m)[m->count - 1].ref;
     ref->prev = last;
@@ -485,7 +515,8 @@ int32_t InitGridCells(CollisionGrid* grid) {
   if (!grid) return 0;
   int64_t cells = (int64_t)grid->columns * grid->rows;
   grid->cells = (GridCell*)AllocBlock((int32_t)(cells * (int64_t)sizeof(GridCell)));
-  if (!grid->cells) return 0;
+  grid->crowd = (uint8_t*)AllocBlock((int32_t)cells);  // every cell empty
+  if (!grid->cells || !grid->crowd) return 0;
   // The mirror's pieces, each cache-line aligned inside its block, whose address it keeps in the
   // word just before.
   int64_t pieces = (cells + kMirrorPieceCells - 1) >> kMirrorPieceBits;
@@ -542,11 +573,14 @@ int32_t PlaceEntity(CollisionGrid* grid, Entity* entity) {
   GridIndexSlot* slot = FindSlot(grid, entity);
   if (!slot) return 0;
   CellRange from = RangeOf(slot), to = RangeOf(grid, BoundsOf(*entity));
-  PrefetchMirrors(grid, from);
-  if (from == to) {  // the same cells: the entity only moves to the tail of each
-    ForEachCell(from, [&](int32_t i, int32_t j) { MoveToTail(MirrorAt(grid, CellIndex(grid, i, j)), entity); });
+  if (from == to) {  // the same cells: the entity only moves to the tail of those it shares
+    ForEachCell(from, [&](int32_t i, int32_t j) {
+      int64_t cell = CellIndex(grid, i, j);
+      if (Crowded(grid, cell)) MoveToTail(MirrorAt(grid, cell), entity);
+    });
     return 1;
   }
+  PrefetchMirrors(grid, from);
   PrefetchMirrors(grid, to);
   return MoveBetween(grid, slot, entity, from, to);
 }
@@ -599,6 +633,13 @@ void PrefetchPlacements(const CollisionGrid* grid, Entity* const* batch, int32_t
   }
 }
 
+// The moved flags of n entities a few batches ahead, asked for before they are read: with many
+// entities their records outgrow the caches, and the hardware's own prefetching, which cannot see
+// through the pointers of the order array, falls behind.
+void PrefetchMovedFlags(Entity* const* entities, intptr_t n) {
+  for (intptr_t k = 0; k < n; ++k) __builtin_prefetch(&entities[k]->moved, 0);
+}
+
 // The moved ones of n entities, into the batch; their count. Each entity is written to the batch
 // and counted only when moved: which ones moved follows no pattern a branch could learn. Inlined
 // with a whole batch's n, the loop unrolls without a bound to test.
@@ -622,7 +663,11 @@ int32_t UpdateMovedEntities(CollisionGrid* grid) {
   // smaller caches the index slots, which each placement waits for before anything else.
   Entity* batch[kPlacementBatch];
   intptr_t entries = grid->entities->count;
+  bool many = entries > kCachedEntities;
   for (intptr_t k = 0; k < entries; k += kPlacementBatch) {
+    if (many && k + kFlagsAhead < entries) {
+      PrefetchMovedFlags(grid->order + k + kFlagsAhead, std::min<intptr_t>(entries - k - kFlagsAhead, kPlacementBatch));
+    }
     int32_t count = entries - k >= kPlacementBatch ? CollectMoved(grid->order + k, kPlacementBatch, batch)
                                                    : CollectMoved(grid->order + k, (int32_t)(entries - k), batch);
     if (ahead) {
@@ -645,11 +690,13 @@ ObjectList* QueryCandidates(CollisionGrid* grid, const Entity* entity) {
   GridIndexSlot* slot = FindSlot(grid, entity);
   if (!slot) return result;
   CellRange r = RangeOf(slot);
-  PrefetchMirrors(grid, r);
+  PrefetchCrowded(grid, r);
   CandidateSet met(grid);
   bool complete = true;
   ForEachCell(r, [&](int32_t i, int32_t j) {
-    CellMirror* m = MirrorAt(grid, CellIndex(grid, i, j));
+    int64_t cell = CellIndex(grid, i, j);
+    if (!Crowded(grid, cell)) return;  // the entity alone
+    CellMirror* m = MirrorAt(grid, cell);
     OccupantCopy* e = Entries(m);
     for (int32_t k = 0; k < m->count && complete; ++k) {
       // The entity itself lies in every one of these cells.
@@ -692,6 +739,7 @@ void FreeGrid(CollisionGrid* grid) {
     FreeBlock(((void**)piece)[-1]);
   }
   FreeBlock(grid->mirror);
+  FreeBlock(grid->crowd);
   for (ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next) ObjListFree(CellRefs(entry));
   ObjListFree(grid->entities);
   FreeBlock(grid->index);
@@ -764,7 +812,7 @@ int32_t CellRefsValidate(const CollisionGrid* grid, const Entity* entity, const 
 int32_t MirrorValidate(const CollisionGrid* grid, int64_t cell) {
   CellMirror* m = MirrorAt(grid, cell);
   const ObjectList* list = grid->cells[cell].occupants;
-  if (m->occupants != list || m->count != list->count) return 0;
+  if (m->occupants != list || m->count != list->count || grid->crowd[cell] != std::min(m->count, 255)) return 0;
   if (m->capacity ? m->count == 0 || m->count > m->capacity || !m->spill : m->count > kLocalOccupants) return 0;
   OccupantCopy* e = Entries(m);
   int32_t k = 0;

@@ -27,7 +27,7 @@ struct GridCell {
 // - a cell-reference list's header item is the mark of the latest query that met its entity, so a
 //   query tells a candidate it has already listed without walking its result.
 // Beside the lists it keeps an index from entity to first entry, the cells each entity occupies as
-// a rectangle, and a mirror of every cell's occupants (see collision_grid.cpp).
+// a rectangle, a mirror of every cell's occupants (see collision_grid.cpp) and their number.
 
 // A slot of the entity index, which finds an entity's first entry (and its cell references)
 // by hashing the entity's address.
@@ -67,6 +67,11 @@ struct CollisionGrid {
   // cells each (mirrorPieces of them).
   CellMirror** mirror;
   int32_t mirrorPieces;
+  // Each cell's number of occupants, in one byte (255 for 255 or more), in the order of the cells.
+  // A cell holding one occupant holds only the entity being placed or asked about, which is then
+  // told without reading the cell's mirror: a frame touches these bytes, a few cache lines a
+  // placement, instead of a mirror's line for every cell.
+  uint8_t* crowd;
 };
 
 constexpr uint32_t kCellOccupiedColour = 0x0000FF;
@@ -76,7 +81,7 @@ constexpr uint32_t kCellEmptyColour = 0x00FF00;
 // range, or when memory ran out.
 CollisionGrid* CreateGrid(int32_t columns, int32_t rows, int32_t cellWidth, int32_t cellHeight, const char* name,
                           ObjectNumber number);
-// Makes the cell array, each cell's empty occupant list and its mirror; 1 on success.
+// Makes the cell array, each cell's empty occupant list, its mirror and its crowd byte; 1 on success.
 int32_t InitGridCells(CollisionGrid* grid);
 // Appends an entry for the entity and places it (an entity added again keeps using its first
 // entry). 0 when memory ran out: then nothing was added, or the entity was added but lies in no

@@ -199,6 +199,29 @@ TEST_F(CollisionGridTest, QueryReturnsDistinctOthersInOrderOfDiscovery) {
   EXPECT_EQ(Occupants(0, 0), 2) << "placing an unregistered entity does nothing";
 }
 
+// A cell's occupants are counted in a byte that stops at 255: past that, and on the way back down
+// through it, a query and a placement still see every occupant.
+TEST_F(CollisionGridTest, ACellOfMoreThanAByteOfOccupantsIsQueriedWhole) {
+  std::vector<Entity*> pile;
+  for (int k = 0; k < 258; ++k) pile.push_back(Added(2, 2, 4, 4));  // all in cell (0,0)
+  Entity* neighbour = Added(40, 2, 4, 4);                              // (1,0) alone
+  EXPECT_EQ(Query(neighbour), std::vector<const void*>{});
+  for (size_t left = pile.size(); left >= 1; --left) {
+    Entity* last = pile[left - 1];
+    if (left >= 254 || left <= 2) {
+      ASSERT_EQ(Query(last).size(), left - 1) << left << " in the cell";
+      ASSERT_EQ(GridValidate(grid), 1) << left << " in the cell";
+    }
+    last->x = 40;  // into the neighbour's cell, where the crowd grows by one
+    PlaceEntity(grid, last);
+    ASSERT_EQ(Query(neighbour).size(), pile.size() - left + 1);
+  }
+  EXPECT_EQ(Occupants(0, 0), 0);
+  pile[0]->x = 2;  // back alone into the emptied cell
+  PlaceEntity(grid, pile[0]);
+  EXPECT_EQ(Query(pile[0]), std::vector<const void*>{});
+}
+
 TEST_F(CollisionGridTest, AnEntityAddedTwiceUsesItsFirstEntry) {
   Entity* e = Added(0, 0, 20, 20);
   Entity* other = Added(10, 10, 5, 5);
