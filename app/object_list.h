@@ -39,9 +39,10 @@ ListNode* AllocObject(int32_t size);
 // its chunk for re-use (see ReleaseSpareBlocks). Null is ignored; a block of a node size must come
 // from AllocObject.
 void FreeObject(ListNode* block);
-// For a block about to be freed: asks for its registry record, which FreeObject reads and whose
-// neighbours it writes, to be brought into the cache, so that the wait overlaps the caller's work.
-inline void PrefetchRecord(const ListNode* block) { __builtin_prefetch(block->registered, 1); }
+// For a block of a node size about to be freed: asks for the block and its registry record, which
+// FreeObject reads and writes, to be brought into the cache without waiting for either, so that
+// the wait overlaps the caller's work.
+void PrefetchRecord(const ListNode* block);
 // Frees the chunks without a live block. Until then chunks are kept: the memory they hold is that
 // of the most list blocks of their size live at one time.
 void ReleaseSpareBlocks();
