@@ -15,9 +15,9 @@ constexpr int32_t kMirrorPieceBits = 12;  // cells per piece of the mirror: 4,09
 constexpr int32_t kMirrorPieceCells = 1 << kMirrorPieceBits;
 constexpr int32_t kLocalOccupants = 2;
 constexpr int32_t kFirstSpill = 8;
-constexpr int32_t kPlacementBatch = 16;  // moved entities whose memory is asked for together
+constexpr int32_t kPlacementBatch = 16;               // moved entities whose memory is asked for together
 constexpr int32_t kFlagsAhead = 2 * kPlacementBatch;  // how far ahead moved flags are asked for
-constexpr intptr_t kCachedEntities = 4096;          // more, and their records outgrow the caches
+constexpr intptr_t kCachedEntities = 4096;            // more, and their records outgrow the caches
 
 }  // namespace
 

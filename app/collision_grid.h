@@ -57,7 +57,7 @@ struct CollisionGrid {
   // Bookkeeping, after the record's own fields:
   GridIndexSlot* index;  // 1 << indexBits slots, open addressing with linear probing
   int32_t indexBits;
-  int32_t indexed;  // entities in the index: the distinct entities of the grid
+  int32_t indexed;      // entities in the index: the distinct entities of the grid
   uintptr_t queryMark;  // the latest query's mark
   // The entity list's items in its order: UpdateMovedEntities reads the moved flags through this
   // array rather than through the list's scattered nodes.

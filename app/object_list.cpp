@@ -29,8 +29,8 @@ namespace {
 // free or a write past a block still shows.
 constexpr int32_t kSlotWords = 16;
 constexpr int32_t kSlotBytes = kSlotWords * (int32_t)sizeof(void*);
-constexpr int32_t kOwnerOffset = kFullNodeSize;                   // the chunk's address
-constexpr int32_t kElementOffset = 8 * (int32_t)sizeof(void*);   // the second line
+constexpr int32_t kOwnerOffset = kFullNodeSize;                 // the chunk's address
+constexpr int32_t kElementOffset = 8 * (int32_t)sizeof(void*);  // the second line
 constexpr int32_t kElementBytes = (int32_t)(sizeof(ListElement) + sizeof(void*));
 constexpr int32_t kChunkSlots = 64;
 static_assert(kOwnerOffset + (int32_t)sizeof(void*) <= kElementOffset, "a slot's first line holds a full block");

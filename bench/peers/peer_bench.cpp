@@ -132,22 +132,24 @@ class ChipmunkIndex : public BroadPhase {
   std::vector<ChipObject> objects_;
 };
 
+// The structures, as Make makes them.
+constexpr int kGrid = 0, kBrute = 1, kBox2D = 2, kHash = 3, kTree = 4;
+
 std::unique_ptr<BroadPhase> Make(int which) {
   switch (which) {
-    case 0:
+    case kGrid:
       return std::make_unique<HurzGrid>();
-    case 1:
+    case kBrute:
       return std::make_unique<BruteForce>();
-    case 2:
+    case kBox2D:
       return std::make_unique<Box2DTree>();
-    case 3:
+    case kHash:
       return std::make_unique<ChipmunkIndex>(true);
     default:
       return std::make_unique<ChipmunkIndex>(false);
   }
 }
-constexpr int kBrute = 1, kHash = 3;
-std::vector<int> gStructures = {0, 1, 2, 3, 4};  // those measured, the grid first
+std::vector<int> gStructures = {kGrid, kBrute, kBox2D, kHash, kTree};  // those measured, the grid first
 constexpr uint64_t kSeed = 20261208;
 
 // Times every structure on the scene; returns 0 when one missed an overlapping pair.
@@ -176,7 +178,7 @@ int TimeScene(const Scenario& sc) {
     PrintRow(sc, structures[k]->Name(), r);
     faults += r.missedPairs;
     double median = r.Quantile(0.5);
-    if (which == 0) grid = median;
+    if (which == kGrid) grid = median;
     if (which == kBrute) brute = median;
     if (which > kBrute && median < fastestPeer) {
       fastestPeer = median;
@@ -186,7 +188,8 @@ int TimeScene(const Scenario& sc) {
   if (results.size() < 2) return faults == 0;
   printf("  %s: grid %.4f ms", sc.name, grid);
   if (brute > 0) printf(" = %.2f x brute force", grid / brute);
-  if (fastestPeer < 1e300) printf("%s%.2f x the fastest peer (%s)", brute > 0 ? ", " : " = ", grid / fastestPeer, fastest);
+  if (fastestPeer < 1e300)
+    printf("%s%.2f x the fastest peer (%s)", brute > 0 ? ", " : " = ", grid / fastestPeer, fastest);
   printf("\n");
   return faults == 0;
 }
@@ -241,8 +244,8 @@ int main(int argc, char** argv) {
     if (!strcmp(argv[k], "--most") && k + 1 < argc) most = atoi(argv[++k]);
     if (!strcmp(argv[k], "--least") && k + 1 < argc) least = atoi(argv[++k]);
     if (!strcmp(argv[k], "--frames") && k + 1 < argc) frames = atoi(argv[++k]);
-    if (!strcmp(argv[k], "--grid-only")) gStructures = {0};
-    if (!strcmp(argv[k], "--hash-only")) gStructures = {0, kHash};
+    if (!strcmp(argv[k], "--grid-only")) gStructures = {kGrid};
+    if (!strcmp(argv[k], "--hash-only")) gStructures = {kGrid, kHash};
     if (!strcmp(argv[k], "--stepping")) stepping = true;
   }
   auto cap = [&](int n) { return frames > 0 ? std::min(n, frames) : quick ? std::min(n, 50) : n; };

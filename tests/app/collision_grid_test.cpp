@@ -204,7 +204,7 @@ TEST_F(CollisionGridTest, QueryReturnsDistinctOthersInOrderOfDiscovery) {
 TEST_F(CollisionGridTest, ACellOfMoreThanAByteOfOccupantsIsQueriedWhole) {
   std::vector<Entity*> pile;
   for (int k = 0; k < 258; ++k) pile.push_back(Added(2, 2, 4, 4));  // all in cell (0,0)
-  Entity* neighbour = Added(40, 2, 4, 4);                              // (1,0) alone
+  Entity* neighbour = Added(40, 2, 4, 4);                           // (1,0) alone
   EXPECT_EQ(Query(neighbour), std::vector<const void*>{});
   for (size_t left = pile.size(); left >= 1; --left) {
     Entity* last = pile[left - 1];
