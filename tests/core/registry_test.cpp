@@ -140,7 +140,9 @@ TEST(NodeList, RemovingHeadOldestAndMiddleKeepsTheRestInOrder) {
       if (i != victim) expected.push_back(i);
     EXPECT_EQ(Walk(head), expected) << which;
     EXPECT_EQ(NodeListFind(head, records[victim]), nullptr);
-    if (head) EXPECT_EQ(head->newer, nullptr);
+    if (head) {
+      EXPECT_EQ(head->newer, nullptr);
+    }
   }
 }
 
