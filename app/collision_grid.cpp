@@ -595,8 +595,9 @@ void PrefetchIndexSlots(const CollisionGrid* grid, Entity* const* batch, int32_t
 // The memory a batch of placements will read and write, asked for a stage at a time over the
 // whole batch before any of them is placed: the entities' index slots, then their cells' mirrors,
 // then the list nodes those mirrors name. Each stage waits for memory at most once rather than
-// once per entity. Only hints: the placements themselves find everything anew.
-void PrefetchPlacements(const CollisionGrid* grid, Entity* const* batch, int32_t count) {
+// once per entity. Only hints: the placements themselves find everything anew. Kept out of line:
+// inlined, it crowded the registers of every grid's batch loop, which only the largest grids need.
+[[gnu::noinline]] void PrefetchPlacements(const CollisionGrid* grid, Entity* const* batch, int32_t count) {
   PrefetchIndexSlots(grid, batch, count);
   CellRange from[kPlacementBatch], to[kPlacementBatch];
   for (int32_t k = 0; k < count; ++k) {
