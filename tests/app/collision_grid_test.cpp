@@ -183,6 +183,26 @@ TEST_F(CollisionGridTest, OnlyMovedEntitiesAreReplaced) {
   EXPECT_EQ(CellsOf(grid, still), (Cells{{15, 0}}));
 }
 
+// Moved entities are placed in batches of the entity list: however many there are, and whichever
+// of them moved, every moved one is placed, the last ones too.
+TEST_F(CollisionGridTest, EveryMovedEntityIsPlacedWhateverTheirNumber) {
+  std::vector<Entity*> all;
+  for (int count : {1, 15, 16, 17, 47, 48, 49, 64, 65, 80, 130}) {
+    while ((int)all.size() < count) all.push_back(Added((float)(all.size() % 25) * 32, 0, 20, 20));
+    for (size_t k = 0; k < all.size(); ++k) {
+      all[k]->y = (float)(count % 17 * 32);
+      if (k % 3 != 2 || k + 1 == all.size()) UpdateMovedFlag(all[k]);  // the last one always moves
+    }
+    UpdateMovedEntities(grid);
+    for (size_t k = 0; k < all.size(); ++k) {
+      if (all[k]->moved) {
+        EXPECT_EQ(CellsOf(grid, all[k]), (Cells{{(int)(k % 25), count % 17}})) << count << " " << k;
+      }
+      UpdateMovedFlag(all[k]);
+    }
+  }
+}
+
 TEST_F(CollisionGridTest, QueryReturnsDistinctOthersInOrderOfDiscovery) {
   Entity* player = Added(0, 0, 50, 50);  // (0,0) (0,1) (1,0) (1,1)
   Entity* wide = Added(10, 40, 40, 10);  // (0,1) (1,1): two shared cells
