@@ -378,14 +378,15 @@ class CandidateSet {
   uintptr_t mark_ = 0;
 };
 
-// Takes the entity out of every cell of the range and out of its references: it lies in no cell.
-void Evict(CollisionGrid* grid, GridIndexSlot* slot, const CellRange& from) {
-  ForEachCell(from, [&](int32_t i, int32_t j) {
-    int64_t cell = CellIndex(grid, i, j);
+// Takes the entity out of every cell its references name, and out of its references: it lies in
+// no cell.
+void Evict(CollisionGrid* grid, GridIndexSlot* slot) {
+  for (ListNode* ref = ObjListFirst(slot->refs); ref; ref = ref->next) {
+    int64_t cell = (GridCell*)ref->item - grid->cells;
     CellMirror* m = MirrorAt(grid, cell);
     FreeObject(Unlink(m, PositionOf(m, slot->entity), &grid->crowd[cell]));
     ReleaseSpill(m);
-  });
+  }
   ObjListClear(slot->refs);
   SetRange(slot, kNoCells);
 }
@@ -416,14 +417,10 @@ class NodeStack {
     }
     return count_ ? local_[--count_] : nullptr;
   }
-  // Adds new blocks of the size; 0 when memory ran out.
-  int32_t Make(int64_t count, int32_t size) {
-    for (int64_t k = 0; k < count; ++k) {
-      ListNode* block = AllocObject(size);
-      if (!block) return 0;
-      Push(block);
-    }
-    return 1;
+  // A node set aside, or else a new block of the size; null when memory ran out.
+  ListNode* PopOrMake(int32_t size) {
+    ListNode* node = Pop();
+    return node ? node : AllocObject(size);
   }
 
  private:
@@ -438,24 +435,23 @@ class NodeStack {
 // at the tail of every cell it lies in afterwards, its references the new cells in order. Nodes
 // are re-used: a cell it stays in keeps the entity's occupant node and reference (found through
 // the mirror rather than by walking the reference list, and linked anew), a cell it enters takes
-// those of a cell it leaves. What more it needs is made first, so that running out of memory
-// changes nothing but leaving the entity in no cell (then 0).
+// those of a cell it leaves, or new ones. When memory runs out for a cell it enters, the cells
+// after it are entered only where the entity stays, and the entity is then taken out of every
+// cell: as if it had been taken out of its old cells, nothing else changes (then 0).
 int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, const CellRange& from,
                     const CellRange& to) {
   ObjectList* refs = slot->refs;
-  int64_t more = to.Cells() - from.Cells();
-  NodeStack occupants, cellRefs;  // spare nodes: what is left in them at the end is freed
-  bool room = occupants.Make(more, kFullNodeSize) && cellRefs.Make(more, kShortNodeSize);
-  if (room) {
-    ForEachCell(to, [&](int32_t i, int32_t j) {
-      if (room && !from.Holds(i, j)) room = ReserveOccupant(MirrorAt(grid, CellIndex(grid, i, j)));
-    });
+  int64_t freed = from.Cells() - to.Cells();
+  NodeStack occupants, cellRefs;  // nodes set aside: what is left in them at the end is freed
+  // The cells entered beyond those left take new nodes, made before the walks: on a large grid,
+  // making them overlaps the waits for the cells' memory. One that could not be made is asked for
+  // again where it is needed.
+  for (int64_t k = freed; k < 0; ++k) {
+    ListNode* node = AllocObject(kFullNodeSize);
+    ListNode* ref = AllocObject(kShortNodeSize);
+    if (node) occupants.Push(node);
+    if (ref) cellRefs.Push(ref);
   }
-  if (!room) {
-    Evict(grid, slot, from);
-    return 0;
-  }
-  int64_t freed = -more;
   ForEachCell(from, [&](int32_t i, int32_t j) {
     int64_t cell = CellIndex(grid, i, j);
     CellMirror* m = MirrorAt(grid, cell);
@@ -475,13 +471,22 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
     occupants.Push(node);
     ReleaseSpill(m);
   });
+  bool room = true;
+  int64_t linked = 0;
   ListNode* last = refs;
   ForEachCell(to, [&](int32_t i, int32_t j) {
     int64_t cell = CellIndex(grid, i, j);
     CellMirror* m = MirrorAt(grid, cell);
     if (!from.Holds(i, j)) {
-      ListNode* node = occupants.Pop();
-      ListNode* ref = cellRefs.Pop();
+      if (!room) return;
+      ListNode* node = occupants.PopOrMake(kFullNodeSize);
+      ListNode* ref = cellRefs.PopOrMake(kShortNodeSize);
+      room = node && ref && ReserveOccupant(m);
+      if (!room) {  // what was taken is freed at the end
+        if (node) occupants.Push(node);
+        if (ref) cellRefs.Push(ref);
+        return;
+      }
       node->item = entity;
       node->extra = refs;
       ref->item = &grid->cells[cell];
@@ -492,10 +497,15 @@ int32_t MoveBetween(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity, co
     ref->prev = last;
     last->next = ref;
     last = ref;
+    ++linked;
   });
   last->next = nullptr;
   refs->prev = last == refs ? nullptr : last;
-  refs->count = (intptr_t)to.Cells();
+  refs->count = (intptr_t)linked;
+  if (!room) {
+    Evict(grid, slot);
+    return 0;
+  }
   SetRange(slot, to);
   return 1;
 }

@@ -508,6 +508,29 @@ TEST_F(CollisionGridWithoutMemory, PlacementIntoMoreCellsLeavesTheEntityInNone) 
   EXPECT_EQ(twin.Check(), "");
 }
 
+// Memory runs out half-way through the cells the entity enters, with cells it stays in before and
+// after: it is taken out of all of them, and every other occupant keeps its place.
+TEST_F(CollisionGridWithoutMemory, APlacementHalfWayThroughItsNewCellsLeavesTheEntityInNone) {
+  grid_model::GridTwin twin(25, 18, 32, 32);
+  Entity* before = twin.Make(40, 40, 50, 60);
+  Entity* e = twin.Make(40, 40, 50, 50);  // cells (1..2, 1..2)
+  Entity* after = twin.Make(33, 33, 80, 80);
+  for (Entity* x : {before, e, after}) twin.Add(x);
+  e->width = e->height = 70;  // cells (1..3, 1..3): the second cell it enters finds no memory
+  ListNode* full = AllocObject(kFullNodeSize);
+  ListNode* brief = AllocObject(kShortNodeSize);
+  RunOut();
+  FreeObject(full);
+  FreeObject(brief);
+  EXPECT_EQ(PlaceEntity(twin.Grid(), e), 0);
+  EXPECT_EQ(CellsOf(twin.Grid(), e), Cells{});
+  Recover();
+  EXPECT_EQ(GridValidate(twin.Grid()), 1);
+  twin.Place(e);
+  EXPECT_EQ(CellsOf(twin.Grid(), e).size(), 9u);
+  EXPECT_EQ(twin.Check(), "");
+}
+
 TEST_F(CollisionGridWithoutMemory, AHalfMadeEntryOrCandidateListIsUndone) {
   grid_model::GridTwin twin(25, 18, 32, 32);
   Entity* a = twin.Make(0, 0, 20, 20);
