@@ -18,6 +18,7 @@ constexpr int32_t kFirstSpill = 8;
 constexpr int32_t kPlacementBatch = 16;               // moved entities whose memory is asked for together
 constexpr int32_t kFlagsAhead = 2 * kPlacementBatch;  // how far ahead moved flags are asked for
 constexpr int32_t kHeldMoves = 4 * kPlacementBatch;   // moved entities a cached grid collects at most
+constexpr int32_t kCellsAhead = 2;                    // placements ahead whose mirrors are asked for
 constexpr intptr_t kCachedEntities = 4096;            // more, and their records outgrow the caches
 
 }  // namespace
@@ -658,6 +659,15 @@ void PrefetchIndexSlots(const CollisionGrid* grid, Entity* const* batch, int32_t
   }
 }
 
+// The mirrors of the cells the entity lies in and will lie in, asked for a few placements ahead.
+void PrefetchCells(const CollisionGrid* grid, const Entity* entity) {
+  GridIndexSlot* slot = FindSlot(grid, entity);
+  if (!slot) return;
+  CellRange from = RangeOf(slot), to = RangeOf(grid, BoundsOf(*entity));
+  PrefetchMirrors(grid, from);
+  if (!(to == from)) PrefetchMirrors(grid, to);
+}
+
 // The moved flags of n entities a few batches ahead, asked for before they are read: with many
 // entities their records outgrow the caches, and the hardware's own prefetching, which cannot see
 // through the pointers of the order array, falls behind.
@@ -683,13 +693,14 @@ int32_t UpdateMovedEntities(CollisionGrid* grid) {
   if (!grid) return 0;
   int32_t placed = 1;
   bool ahead = BeyondLastLevel(grid), uncached = Uncached(grid);
-  // The moved entities in batches, placed in order. Before any of a batch is placed, its memory is
-  // asked for: on a grid beyond the last-level cache all of it stage by stage, on one beyond the
-  // smaller caches the index slots, which each placement waits for before anything else. A cached
-  // grid asks for nothing and collects the moved entities of several batches before placing them:
-  // the loop that places them then ends, a branch no predictor learns, fewer times.
+  // The moved entities, collected from the entity list a batch at a time and placed in order.
+  // A grid beyond the last-level cache places each batch as it is collected, once all of its
+  // memory has been asked for stage by stage. Other grids hold the moved entities of several
+  // batches before placing them, so that the loop placing them ends (a branch no predictor learns)
+  // fewer times; on one beyond the smaller caches, each entity's index slot is asked for as it is
+  // collected, and the mirrors of its cells a few placements before its own.
   Entity* moved[kHeldMoves];
-  int32_t held = 0, most = uncached ? 0 : kHeldMoves - kPlacementBatch;
+  int32_t held = 0, most = ahead ? 0 : kHeldMoves - kPlacementBatch;
   intptr_t entries = grid->entities->count;
   bool many = entries > kCachedEntities;
   for (intptr_t k = 0; k < entries; k += kPlacementBatch) {
@@ -697,15 +708,14 @@ int32_t UpdateMovedEntities(CollisionGrid* grid) {
       PrefetchMovedFlags(grid->order + k + kFlagsAhead, std::min<intptr_t>(entries - k - kFlagsAhead, kPlacementBatch));
     }
     bool last = entries - k <= kPlacementBatch;
-    held += last ? CollectMoved(grid->order + k, (int32_t)(entries - k), moved + held)
-                 : CollectMoved(grid->order + k, kPlacementBatch, moved + held);
+    int32_t collected = last ? CollectMoved(grid->order + k, (int32_t)(entries - k), moved + held)
+                             : CollectMoved(grid->order + k, kPlacementBatch, moved + held);
+    if (uncached && !ahead) PrefetchIndexSlots(grid, moved + held, collected);
+    held += collected;
     if (held <= most && !last) continue;
-    if (ahead) {
-      PrefetchPlacements(grid, moved, held);
-    } else if (uncached) {
-      PrefetchIndexSlots(grid, moved, held);
-    }
+    if (ahead) PrefetchPlacements(grid, moved, held);
     for (int32_t b = 0; b < held; ++b) {
+      if (uncached && !ahead && b + kCellsAhead < held) PrefetchCells(grid, moved[b + kCellsAhead]);
       if (!PlaceEntity(grid, moved[b])) placed = 0;
     }
     held = 0;

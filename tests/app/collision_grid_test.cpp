@@ -425,15 +425,20 @@ TEST(CollisionGridModel, AgreesWithManyMovedEntitiesOnSmallAndLargeGrids) {
   EnsureAppStarted();
   std::mt19937 rng(20261209);
   auto below = [&](int n) { return (int)(rng() % (unsigned)n); };
-  const int32_t side = 24;  // the crowd stays inside side * 2 pixels, or leaves both grids
+  const int32_t side = 24;  // the crowd stays inside side * 2 pixels, or leaves every grid
   grid_model::GridTwin twin(side, side, 2, 2);
-  CollisionGrid* large = CreateGrid(520, 520, 2, 2, "large", AnyID);
-  ASSERT_NE(large, nullptr);
-  twin.Beside(large);
+  // Larger grids place their moved entities differently: one beyond the smaller caches, one beyond
+  // the last-level cache.
+  std::vector<CollisionGrid*> larger = {CreateGrid(200, 200, 2, 2, "middle", AnyID),
+                                        CreateGrid(520, 520, 2, 2, "large", AnyID)};
+  for (CollisionGrid* grid : larger) {
+    ASSERT_NE(grid, nullptr);
+    twin.Beside(grid);
+  }
   std::vector<Entity*> crowd;
   auto add = [&](Entity* e) {
     twin.Add(e);
-    AddEntityToGrid(large, e);
+    for (CollisionGrid* grid : larger) AddEntityToGrid(grid, e);
   };
   for (int k = 0; k < 150; ++k) {
     crowd.push_back(twin.Make((float)below(30), (float)below(24), 1 + below(5), 1 + below(5)));
@@ -447,22 +452,24 @@ TEST(CollisionGridModel, AgreesWithManyMovedEntitiesOnSmallAndLargeGrids) {
       twin.Move(e, far ? -500.0f : e->x + (float)(below(5) - 2), e->y + (float)(below(5) - 2));
     }
     twin.UpdateMoved();
-    UpdateMovedEntities(large);
+    for (CollisionGrid* grid : larger) UpdateMovedEntities(grid);
     ASSERT_EQ(twin.Check(), "") << "round " << round;
-    ASSERT_EQ(GridValidate(large), 1) << "round " << round;
-    for (int32_t i = 0; i < side; ++i) {
-      for (int32_t j = 0; j < side; ++j)
-        ASSERT_EQ(Items(GridCellAt(large, i, j)->occupants), Items(GridCellAt(twin.Grid(), i, j)->occupants));
-    }
-    for (Entity* e : crowd) {
-      ObjectList* mine = QueryCandidates(large, e);
-      ObjectList* theirs = QueryCandidates(twin.Grid(), e);
-      ASSERT_EQ(Items(mine), Items(theirs)) << "round " << round;
-      ObjListFree(mine);
-      ObjListFree(theirs);
+    for (CollisionGrid* grid : larger) {
+      ASSERT_EQ(GridValidate(grid), 1) << grid->name << ", round " << round;
+      for (int32_t i = 0; i < side; ++i) {
+        for (int32_t j = 0; j < side; ++j)
+          ASSERT_EQ(Items(GridCellAt(grid, i, j)->occupants), Items(GridCellAt(twin.Grid(), i, j)->occupants));
+      }
+      for (Entity* e : crowd) {
+        ObjectList* mine = QueryCandidates(grid, e);
+        ObjectList* theirs = QueryCandidates(twin.Grid(), e);
+        ASSERT_EQ(Items(mine), Items(theirs)) << grid->name << ", round " << round;
+        ObjListFree(mine);
+        ObjListFree(theirs);
+      }
     }
   }
-  FreeGrid(large);
+  for (CollisionGrid* grid : larger) FreeGrid(grid);
 }
 
 // Running out of memory: every call reports it, the grid stays valid, the registry holds exactly
