@@ -17,7 +17,7 @@ constexpr int32_t kLocalOccupants = 2;
 constexpr int32_t kFirstSpill = 8;
 constexpr int32_t kPlacementBatch = 16;               // moved entities whose memory is asked for together
 constexpr int32_t kFlagsAhead = 2 * kPlacementBatch;  // how far ahead moved flags are asked for
-constexpr int32_t kHeldMoves = 4 * kPlacementBatch;   // moved entities a cached grid collects at most
+constexpr int32_t kHeldMoves = 4 * kPlacementBatch;   // moved entities held at most before they are placed
 constexpr int32_t kCellsAhead = 2;                    // placements ahead whose mirrors are asked for
 constexpr intptr_t kCachedEntities = 4096;            // more, and their records outgrow the caches
 
