@@ -617,6 +617,21 @@ void PrefetchIndexSlots(const CollisionGrid* grid, Entity* const* batch, int32_t
   for (int32_t k = 0; k < count; ++k) __builtin_prefetch(&grid->index[HomeSlot(grid->indexBits, batch[k])], 0);
 }
 
+// The cells an entity lies in and those it will lie in (none for an entity not in the grid).
+struct CellMove {
+  CellRange from, to;
+};
+
+// The entity's cells, old and new, with their mirrors asked for ahead of its placement.
+CellMove PrefetchCells(const CollisionGrid* grid, const Entity* entity) {
+  GridIndexSlot* slot = FindSlot(grid, entity);
+  if (!slot) return {kNoCells, kNoCells};
+  CellMove move{RangeOf(slot), RangeOf(grid, BoundsOf(*entity))};
+  PrefetchMirrors(grid, move.from);
+  if (!(move.to == move.from)) PrefetchMirrors(grid, move.to);
+  return move;
+}
+
 // The memory a batch of placements will read and write, asked for a stage at a time over the
 // whole batch before any of them is placed: the entities' index slots, then their cells' mirrors,
 // then the list nodes those mirrors name. Each stage waits for memory at most once rather than
@@ -626,11 +641,9 @@ void PrefetchIndexSlots(const CollisionGrid* grid, Entity* const* batch, int32_t
   PrefetchIndexSlots(grid, batch, count);
   CellRange from[kPlacementBatch], to[kPlacementBatch];
   for (int32_t k = 0; k < count; ++k) {
-    GridIndexSlot* slot = FindSlot(grid, batch[k]);
-    from[k] = slot ? RangeOf(slot) : kNoCells;
-    to[k] = slot ? RangeOf(grid, BoundsOf(*batch[k])) : kNoCells;
-    PrefetchMirrors(grid, from[k]);
-    if (!(to[k] == from[k])) PrefetchMirrors(grid, to[k]);
+    CellMove move = PrefetchCells(grid, batch[k]);
+    from[k] = move.from;
+    to[k] = move.to;
   }
   constexpr int32_t kMostCells = 9;
   for (int32_t k = 0; k < count; ++k) {
@@ -659,15 +672,6 @@ void PrefetchIndexSlots(const CollisionGrid* grid, Entity* const* batch, int32_t
   }
 }
 
-// The mirrors of the cells the entity lies in and will lie in, asked for a few placements ahead.
-void PrefetchCells(const CollisionGrid* grid, const Entity* entity) {
-  GridIndexSlot* slot = FindSlot(grid, entity);
-  if (!slot) return;
-  CellRange from = RangeOf(slot), to = RangeOf(grid, BoundsOf(*entity));
-  PrefetchMirrors(grid, from);
-  if (!(to == from)) PrefetchMirrors(grid, to);
-}
-
 // The moved flags of n entities a few batches ahead, asked for before they are read: with many
 // entities their records outgrow the caches, and the hardware's own prefetching, which cannot see
 // through the pointers of the order array, falls behind.
@@ -692,7 +696,7 @@ void PrefetchMovedFlags(Entity* const* entities, intptr_t n) {
 int32_t UpdateMovedEntities(CollisionGrid* grid) {
   if (!grid) return 0;
   int32_t placed = 1;
-  bool ahead = BeyondLastLevel(grid), uncached = Uncached(grid);
+  bool ahead = BeyondLastLevel(grid), lookAhead = Uncached(grid) && !ahead;
   // The moved entities, collected from the entity list a batch at a time and placed in order.
   // A grid beyond the last-level cache places each batch as it is collected, once all of its
   // memory has been asked for stage by stage. Other grids hold the moved entities of several
@@ -710,12 +714,12 @@ int32_t UpdateMovedEntities(CollisionGrid* grid) {
     bool last = entries - k <= kPlacementBatch;
     int32_t collected = last ? CollectMoved(grid->order + k, (int32_t)(entries - k), moved + held)
                              : CollectMoved(grid->order + k, kPlacementBatch, moved + held);
-    if (uncached && !ahead) PrefetchIndexSlots(grid, moved + held, collected);
+    if (lookAhead) PrefetchIndexSlots(grid, moved + held, collected);
     held += collected;
     if (held <= most && !last) continue;
     if (ahead) PrefetchPlacements(grid, moved, held);
     for (int32_t b = 0; b < held; ++b) {
-      if (uncached && !ahead && b + kCellsAhead < held) PrefetchCells(grid, moved[b + kCellsAhead]);
+      if (lookAhead && b + kCellsAhead < held) PrefetchCells(grid, moved[b + kCellsAhead]);
       if (!PlaceEntity(grid, moved[b])) placed = 0;
     }
     held = 0;
