@@ -594,10 +594,13 @@ int32_t AddEntityToGrid(CollisionGrid* grid, Entity* entity) {
   return PlaceEntity(grid, entity);
 }
 
-int32_t PlaceEntity(CollisionGrid* grid, Entity* entity) {
-  GridIndexSlot* slot = FindSlot(grid, entity);
-  if (!slot) return 0;
-  CellRange from = RangeOf(slot), to = RangeOf(grid, BoundsOf(*entity));
+namespace {
+
+// Places the entity of the slot into the cells of the range; prefetch asks for their mirrors
+// first (a placement prepared ahead had them asked for then).
+[[gnu::always_inline]] inline int32_t PlaceInto(CollisionGrid* grid, GridIndexSlot* slot, Entity* entity,
+                                                const CellRange& to, bool prefetch) {
+  CellRange from = RangeOf(slot);
   if (from == to) {  // the same cells: the entity only moves to the tail of those it shares
     ForEachCell(from, [&](int32_t i, int32_t j) {
       int64_t cell = CellIndex(grid, i, j);
@@ -605,9 +608,19 @@ int32_t PlaceEntity(CollisionGrid* grid, Entity* entity) {
     });
     return 1;
   }
-  PrefetchMirrors(grid, from);
-  PrefetchMirrors(grid, to);
+  if (prefetch) {
+    PrefetchMirrors(grid, from);
+    PrefetchMirrors(grid, to);
+  }
   return MoveBetween(grid, slot, entity, from, to);
+}
+
+}  // namespace
+
+int32_t PlaceEntity(CollisionGrid* grid, Entity* entity) {
+  GridIndexSlot* slot = FindSlot(grid, entity);
+  if (!slot) return 0;
+  return PlaceInto(grid, slot, entity, RangeOf(grid, BoundsOf(*entity)), true);
 }
 
 namespace {
@@ -617,16 +630,18 @@ void PrefetchIndexSlots(const CollisionGrid* grid, Entity* const* batch, int32_t
   for (int32_t k = 0; k < count; ++k) __builtin_prefetch(&grid->index[HomeSlot(grid->indexBits, batch[k])], 0);
 }
 
-// The cells an entity lies in and those it will lie in (none for an entity not in the grid).
+// A placement found out ahead: the entity's index slot (null for an entity not in the grid), the
+// cells it lies in and those it will lie in.
 struct CellMove {
+  GridIndexSlot* slot;
   CellRange from, to;
 };
 
-// The entity's cells, old and new, with their mirrors asked for ahead of its placement.
+// The entity's placement, with the mirrors of its cells, old and new, asked for ahead of it.
 CellMove PrefetchCells(const CollisionGrid* grid, const Entity* entity) {
   GridIndexSlot* slot = FindSlot(grid, entity);
-  if (!slot) return {kNoCells, kNoCells};
-  CellMove move{RangeOf(slot), RangeOf(grid, BoundsOf(*entity))};
+  if (!slot) return {nullptr, kNoCells, kNoCells};
+  CellMove move{slot, RangeOf(slot), RangeOf(grid, BoundsOf(*entity))};
   PrefetchMirrors(grid, move.from);
   if (!(move.to == move.from)) PrefetchMirrors(grid, move.to);
   return move;
@@ -704,6 +719,7 @@ int32_t UpdateMovedEntities(CollisionGrid* grid) {
   // fewer times; on one beyond the smaller caches, each entity's index slot is asked for as it is
   // collected, and the mirrors of its cells a few placements before its own.
   Entity* moved[kHeldMoves];
+  CellMove found[kHeldMoves];  // the look-ahead's placements, by position in moved
   int32_t held = 0, most = ahead ? 0 : kHeldMoves - kPlacementBatch;
   intptr_t entries = grid->entities->count;
   bool many = entries > kCachedEntities;
@@ -718,9 +734,20 @@ int32_t UpdateMovedEntities(CollisionGrid* grid) {
     held += collected;
     if (held <= most && !last) continue;
     if (ahead) PrefetchPlacements(grid, moved, held);
-    for (int32_t b = 0; b < held; ++b) {
-      if (lookAhead && b + kCellsAhead < held) PrefetchCells(grid, moved[b + kCellsAhead]);
-      if (!PlaceEntity(grid, moved[b])) placed = 0;
+    if (lookAhead) {
+      for (int32_t b = 0; b < held; ++b) {
+        if (b + kCellsAhead < held) found[b + kCellsAhead] = PrefetchCells(grid, moved[b + kCellsAhead]);
+        // A placement found out ahead is taken as it was found: the placements between change
+        // neither the index nor the entity's bounds. Its old cells are read again, as the same
+        // entity may come twice (an entity added twice) and then has been placed since.
+        bool prepared = b >= kCellsAhead && found[b].slot;
+        if (!(prepared ? PlaceInto(grid, found[b].slot, moved[b], found[b].to, false) : PlaceEntity(grid, moved[b])))
+          placed = 0;
+      }
+    } else {
+      for (int32_t b = 0; b < held; ++b) {
+        if (!PlaceEntity(grid, moved[b])) placed = 0;
+      }
     }
     held = 0;
   }

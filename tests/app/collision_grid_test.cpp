@@ -444,6 +444,7 @@ TEST(CollisionGridModel, AgreesWithManyMovedEntitiesOnSmallAndLargeGrids) {
     crowd.push_back(twin.Make((float)below(30), (float)below(24), 1 + below(5), 1 + below(5)));
     add(crowd.back());
     if (k % 40 == 0) add(crowd[(size_t)below((int)crowd.size())]);  // added again
+    if (k % 25 == 7) add(crowd.back());  // added again at once: both entries are placed one after the other
   }
   for (int round = 0; round < 4; ++round) {
     for (Entity* e : crowd) {
