@@ -22,6 +22,7 @@
 
 #include "app/program.h"
 #include "bench/grid/bench_run.h"
+#include "bench/peers/memory_latency.h"
 #include "runtime/core/heaps.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/text.h"
@@ -264,6 +265,7 @@ int main(int argc, char** argv) {
   const char* jumpNames[] = {"46 boxes, worst case", "1,000 boxes, worst case", "10,000 boxes, worst case",
                              "100,000 boxes, worst case"};
   int ok = 1;
+  if (frames == 0 && !quick) PrintMemoryLatency();
   PrintHeader();
   for (int k = 0; k < 4; ++k) {
     const Size& z = sizes[k];
