@@ -15,7 +15,8 @@ namespace bench {
 inline double DependentLoadNs(size_t bytes, size_t loads) {
   constexpr size_t kLine = 64;
   size_t lines = bytes / kLine;
-  auto* block = (char*)aligned_alloc(4096, lines * kLine);
+  if (lines < 2 || lines > UINT32_MAX) return -1;
+  auto* block = (char*)aligned_alloc(4096, (lines * kLine + 4095) / 4096 * 4096);
   if (!block) return -1;
   // One cycle through every line in a random order: each line holds the offset of the next.
   std::vector<uint32_t> order(lines);
