@@ -235,6 +235,12 @@ void PrefetchMirrors(const CollisionGrid* grid, const CellRange& r) {
   }
 }
 
+// The same for the cells a placement leaves, keeps and enters.
+void PrefetchMirrors(const CollisionGrid* grid, const CellRange& from, const CellRange& to) {
+  PrefetchMirrors(grid, from);
+  if (!(to == from)) PrefetchMirrors(grid, to);
+}
+
 // The same for the mirrors a query reads: those of the range's cells that hold other occupants.
 void PrefetchCrowded(const CollisionGrid* grid, const CellRange& r) {
   if (!Uncached(grid)) return;
@@ -608,10 +614,7 @@ namespace {
     });
     return 1;
   }
-  if (prefetch) {
-    PrefetchMirrors(grid, from);
-    PrefetchMirrors(grid, to);
-  }
+  if (prefetch) PrefetchMirrors(grid, from, to);
   return MoveBetween(grid, slot, entity, from, to);
 }
 
@@ -642,8 +645,7 @@ CellMove PrefetchCells(const CollisionGrid* grid, const Entity* entity) {
   GridIndexSlot* slot = FindSlot(grid, entity);
   if (!slot) return {nullptr, kNoCells, kNoCells};
   CellMove move{slot, RangeOf(slot), RangeOf(grid, BoundsOf(*entity))};
-  PrefetchMirrors(grid, move.from);
-  if (!(move.to == move.from)) PrefetchMirrors(grid, move.to);
+  PrefetchMirrors(grid, move.from, move.to);
   return move;
 }
 
