@@ -37,17 +37,5 @@ void BuildScene();
 // Everything before the display: the cleared program record, the RuntimeHeap, the libraries, the
 // two program lists and the PNG decoder.
 void StartProgram();
-// The runtime libraries' start routines in the program's start-up order (the RuntimeHeap must be
-// in place).
-void StartLibraries();
-// The libraries' end routines in the program's shutdown order, which is not the reverse of the
-// start-up order.
-void ShutdownLibraries();
-// The two orders, as StartLibraries and ShutdownLibraries run them.
-using LibraryRoutine = void (*)();
-constexpr int kLibraryStartCount = 9;
-constexpr int kLibraryEndCount = 10;
-extern const LibraryRoutine kLibraryStartOrder[kLibraryStartCount];
-extern const LibraryRoutine kLibraryEndOrder[kLibraryEndCount];
 // Shuts the libraries down, destroys the program's heap and ends the process with exit code 0.
 [[noreturn]] void EndProgram();

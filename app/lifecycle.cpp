@@ -1,5 +1,5 @@
-// The libraries' start in the program's fixed order, and the program's one way out: every
-// library's end routine in a fixed order, then the heap, then the process, with exit code 0.
+// The program's start: its record, its heap and the libraries in the runtime's start-up order; and
+// its one way out: every library's end routine in the shutdown order, the heap, the process.
 #include <windows.h>
 
 #include <cstring>
@@ -8,17 +8,8 @@
 #include "app/program.h"
 #include "runtime/core/heaps.h"
 #include "runtime/core/random.h"
-#include "runtime/core/registry.h"
-#include "runtime/core/text.h"
-#include "runtime/drawing/drawing.h"
-#include "runtime/input/keyboard.h"
-#include "runtime/input/mouse.h"
-#include "runtime/network/network.h"
+#include "runtime/core/runtime_internal.h"
 #include "runtime/screen/image_decoders.h"
-#include "runtime/screen/screen.h"
-#include "runtime/screen/sprites3d.h"
-#include "runtime/sound/sound.h"
-#include "runtime/window/window.h"
 
 void StartProgram() {
   memset(&gProgram, 0, sizeof gProgram);
@@ -31,23 +22,6 @@ void StartProgram() {
   StartLibraries();
   CreateProgramLists();
   RegisterPngDecoder();
-}
-
-const LibraryRoutine kLibraryStartOrder[kLibraryStartCount] = {
-    InitStringTemp,    InitObjectNodes,  InitDrawing,        ResetImageDecoders, InitMessageBoxes,
-    InitLoadedModules, InitMemoryBlocks, InitControlLibrary, InitWindowLibrary};
-// The requesters have nothing to release and so no end routine (it would run between the keyboard
-// and the screen).
-const LibraryRoutine kLibraryEndOrder[kLibraryEndCount] = {
-    EndWindowLibrary, End3DSprites,     EndSound,    EndNetwork, EndMouse,
-    EndMemoryBlocks,  EndLoadedModules, EndKeyboard, EndScreen,  EndObjectNodes};
-
-void StartLibraries() {
-  for (LibraryRoutine start : kLibraryStartOrder) start();
-}
-
-void ShutdownLibraries() {
-  for (LibraryRoutine end : kLibraryEndOrder) end();
 }
 
 void EndProgram() {

@@ -11,6 +11,7 @@
 #include "runtime/core/heaps.h"
 #include "runtime/core/random.h"
 #include "runtime/core/registry.h"
+#include "runtime/core/runtime_internal.h"
 #include "runtime/core/text.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/input/keyboard.h"
