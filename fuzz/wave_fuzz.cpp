@@ -40,7 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   memcpy(image, body, bodySize);
   WaveImage wave;
   memset(&wave, 0xA5, sizeof wave);
-  if (ParseWaveImage(image, length, &wave)) {
+  WaveResult result = ReadWaveImage(image, length, &wave);
+  Check(WaveResultText(result)[0] != '\0');
+  if (result == kWaveReady) {
     size_t end = length ? (size_t)length : (size_t)Read32(image + 4) + 8;
     Check(wave.samples >= image + 28);  // after the RIFF header, the format chunk and a chunk header
     Check(wave.samples + wave.sampleBytes <= image + end);

@@ -13,7 +13,19 @@ struct WaveImage {
   uint32_t sampleBytes;
 };
 
-// Fills `wave` and returns true for a RIFF image whose "fmt " chunk opens at byte 12 and which
-// holds a "data" chunk. The image ends at `length` bytes when it is non-zero, else at the RIFF
-// size plus 8; no byte past that end is read. Nothing outside the image is ever touched.
-bool ParseWaveImage(const void* image, int32_t length, WaveImage* wave);
+enum WaveResult : int32_t {
+  kWaveReady = 0,
+  kWaveNotRiff,    // no image, a negative length, or no "RIFF" at its start
+  kWaveNoFormat,   // no "fmt " chunk at byte 12
+  kWaveBadFormat,  // a format chunk too short for a wave format, or whose extra bytes it does not hold
+  kWaveNoData,     // the image ends before a "data" chunk
+  kWaveDataCut,    // the "data" chunk claims more bytes than the image holds
+};
+
+// A short text for a result, for the reason a sound could not be made.
+const char* WaveResultText(WaveResult result);
+
+// Fills `wave` for a RIFF image whose "fmt " chunk opens at byte 12 and which holds a "data"
+// chunk. The image ends at `length` bytes when it is non-zero, else at the RIFF size plus 8; no
+// byte past that end is read. Nothing outside the image is ever touched.
+WaveResult ReadWaveImage(const void* image, int32_t length, WaveImage* wave);

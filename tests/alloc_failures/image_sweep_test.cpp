@@ -137,8 +137,8 @@ std::vector<uint8_t> WaveFile(const std::vector<uint8_t>& format, bool listChunk
 
 // A WAVEFORMATEX of the given tag; its cbSize and extra bytes when given.
 std::vector<uint8_t> Format(uint16_t tag, int cbSize = -1, size_t extra = 0) {
-  std::vector<uint8_t> f = {static_cast<uint8_t>(tag), static_cast<uint8_t>(tag >> 8), 2, 0, 0x44, 0xAC, 0, 0,
-                            0x10, 0xB1, 2, 0, 4, 0, 16, 0};
+  std::vector<uint8_t> f = {
+      static_cast<uint8_t>(tag), static_cast<uint8_t>(tag >> 8), 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0};
   if (cbSize >= 0) f.insert(f.end(), {static_cast<uint8_t>(cbSize), static_cast<uint8_t>(cbSize >> 8)});
   f.insert(f.end(), extra, 0x5A);
   return f;
@@ -154,9 +154,9 @@ struct Sound {
 class WaveImages : public Scenario {
  public:
   WaveImages() {
-    images_ = {WaveFile(Format(1), false, 64),          WaveFile(Format(1), true, 33),
-               WaveFile(Format(1, 0), false, 16),       WaveFile(Format(1, 200, 4), false, 20),
-               WaveFile(Format(2, 32, 32), true, 48),   WaveFile(Format(2, 40, 32), false, 48)};
+    images_ = {WaveFile(Format(1), false, 64),        WaveFile(Format(1), true, 33),
+               WaveFile(Format(1, 0), false, 16),     WaveFile(Format(1, 200, 4), false, 20),
+               WaveFile(Format(2, 32, 32), true, 48), WaveFile(Format(2, 40, 32), false, 48)};
   }
 
   Results Run() override {
@@ -171,7 +171,7 @@ class WaveImages : public Scenario {
       bool parsed = false;
       if (block) {
         memcpy(block, image.data(), image.size());
-        parsed = ParseWaveImage(block, static_cast<int32_t>(image.size()), &wave);
+        parsed = ReadWaveImage(block, static_cast<int32_t>(image.size()), &wave) == kWaveReady;
         uint32_t cbSize = wave.format[16] | wave.format[17] << 8;
         r.Got(what, parsed ? std::to_string(wave.sampleBytes) + " bytes, cbSize " + std::to_string(cbSize) : "refused");
       } else {

@@ -11,7 +11,7 @@ namespace {
 // The samples found, or "<fail>"; the parse must keep inside the image.
 std::string ParsedSamples(const std::string& image, int32_t length, WaveImage* wave) {
   GuardedImage guarded(image);
-  if (!ParseWaveImage(guarded.data(), length, wave)) return "<fail>";
+  if (ReadWaveImage(guarded.data(), length, wave) != kWaveReady) return "<fail>";
   EXPECT_GE(wave->samples, guarded.data());
   EXPECT_LE(wave->samples + wave->sampleBytes, guarded.data() + image.size());
   return std::string((const char*)wave->samples, wave->sampleBytes);
@@ -29,7 +29,7 @@ TEST(WaveImage, CanonicalImageGivesItsFormatAndSamples) {
     WaveImage wave;
     memset(&wave, 0xCC, sizeof wave);
     GuardedImage guarded(image);
-    ASSERT_TRUE(ParseWaveImage(guarded.data(), length, &wave)) << length;
+    ASSERT_EQ(ReadWaveImage(guarded.data(), length, &wave), kWaveReady) << length;
     EXPECT_EQ(wave.samples, guarded.data() + 44);
     EXPECT_EQ(wave.sampleBytes, 100u);
     EXPECT_EQ(memcmp(wave.format, PcmFormat().data(), 16), 0);
@@ -63,23 +63,42 @@ TEST(WaveImage, FormatExtraBytesMustLieInTheChunkExceptForPcm) {
   EXPECT_FALSE(Parses(WaveFile(Chunk("fmt ", PcmFormat().substr(0, 14)) + Chunk("data", "x")), 0));
 }
 
-TEST(WaveImage, DamagedImagesFail) {
+WaveResult ResultOf(const std::string& image, int32_t length) {
+  GuardedImage guarded(image);
+  WaveImage wave;
+  return ReadWaveImage(guarded.data(), length, &wave);
+}
+
+// Each damage is refused with the reason that names it.
+TEST(WaveImage, DamagedImagesFailWithTheirReason) {
   std::string fmt = Chunk("fmt ", PcmFormat());
   std::string good = WaveFile(fmt + Chunk("data", Samples(50)));
-  EXPECT_FALSE(Parses(good, (int32_t)good.size() - 1));  // truncated samples
-  EXPECT_FALSE(Parses(good.substr(0, 30), 30));          // cut inside the format
-  EXPECT_FALSE(Parses(good.substr(0, 6), 6));
-  EXPECT_FALSE(Parses(WaveFile(fmt + Chunk("LIST", "abcd")), 0));  // no "data"
+  EXPECT_EQ(ResultOf(good, (int32_t)good.size() - 1), kWaveDataCut);  // truncated samples
+  EXPECT_EQ(ResultOf(good.substr(0, 30), 30), kWaveBadFormat);        // cut inside the format
+  EXPECT_EQ(ResultOf(good.substr(0, 16), 16), kWaveNoFormat);
+  EXPECT_EQ(ResultOf(good.substr(0, 6), 6), kWaveNotRiff);
+  EXPECT_EQ(ResultOf(WaveFile(fmt + Chunk("LIST", "abcd")), 0), kWaveNoData);
   std::string beyond = WaveFile(fmt) + "data" + Le32(1000) + "short";
-  EXPECT_FALSE(Parses(beyond, (int32_t)beyond.size()));
+  EXPECT_EQ(ResultOf(beyond, (int32_t)beyond.size()), kWaveDataCut);
   std::string wrapping = WaveFile(fmt) + "junk" + Le32(0xFFFFFFF8) + Chunk("data", "x");
-  EXPECT_FALSE(Parses(wrapping, (int32_t)wrapping.size()));
+  EXPECT_EQ(ResultOf(wrapping, (int32_t)wrapping.size()), kWaveNoData);
   std::string hugeFormat = "RIFF" + Le32(40) + "WAVEfmt " + Le32(0xFFFFFFF0) + PcmFormat();
-  EXPECT_FALSE(Parses(hugeFormat, 0));
-  EXPECT_FALSE(Parses("RIFX" + good.substr(4), 0));
-  EXPECT_FALSE(Parses(WaveFile(Chunk("data", Samples(4)) + fmt), 0));  // "fmt " not at byte 12
-  EXPECT_FALSE(Parses(good, -1));
-  EXPECT_FALSE(ParseWaveImage(nullptr, 0, nullptr));
+  EXPECT_EQ(ResultOf(hugeFormat, 0), kWaveBadFormat);
+  EXPECT_EQ(ResultOf("RIFX" + good.substr(4), 0), kWaveNotRiff);
+  EXPECT_EQ(ResultOf(WaveFile(Chunk("data", Samples(4)) + fmt), 0), kWaveNoFormat);  // "fmt " not at byte 12
+  EXPECT_EQ(ResultOf(good, -1), kWaveNotRiff);
+  EXPECT_EQ(ReadWaveImage(nullptr, 0, nullptr), kWaveNotRiff);
+  // Formats no device plays: no channels, a rate of 0 or far too high, PCM with a wrong block or
+  // sample size, more channels than a channel mask names.
+  auto withField = [](size_t offset, const std::string& value) {
+    std::string format = PcmFormat();
+    return format.replace(offset, value.size(), value);
+  };
+  for (const std::string& bad : {withField(2, {0, 0}), withField(4, Le32(0)), withField(4, Le32(0xFFFFFFFF)),
+                                 withField(12, {3, 0}), withField(14, {12, 0}), withField(2, {33, 0})})
+    EXPECT_EQ(ResultOf(WaveFile(Chunk("fmt ", bad) + Chunk("data", "abcd")), 0), kWaveBadFormat);
+  for (WaveResult result : {kWaveNotRiff, kWaveNoFormat, kWaveBadFormat, kWaveNoData, kWaveDataCut})
+    EXPECT_STRNE(WaveResultText(result), WaveResultText(kWaveReady));
 }
 
 TEST(WaveImage, GivenLengthBoundsTheWalkRatherThanTheRiffSize) {
