@@ -34,6 +34,8 @@ void RegisterImageDecoder(const ImageDecoder* decoder) {
   registry.table[registry.count++] = decoder;
 }
 
+int32_t RegisteredImageDecoders() { return registry.count; }
+
 void RegisterPngDecoder() {
   const ImageDecoder* png = PngDecoder();
   for (int32_t i = 0; i < registry.count; ++i) {

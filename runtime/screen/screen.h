@@ -29,6 +29,7 @@ struct SpriteRecord {
   int16_t currentHeight;
   int16_t reserved1;
   int16_t reserved2;
+  uint32_t transparentColour;  // DisplayTransparentSprite's colour key, in the surface's pixel format
 };
 constexpr int16_t kMemorySpriteDepth = -2;
 

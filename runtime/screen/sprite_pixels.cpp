@@ -95,6 +95,12 @@ bool ConvertSpriteRow(const uint8_t* source, int32_t sourceBits, int32_t width, 
   return true;
 }
 
+uint32_t SurfacePixelValue(const uint8_t* source, int32_t sourceBits, int32_t depth, int32_t format) {
+  uint8_t pixel[4] = {};
+  if (!ConvertSpriteRow(source, sourceBits, 1, depth, format, false, pixel)) return 0;
+  return pixel[0] | pixel[1] << 8 | pixel[2] << 16 | static_cast<uint32_t>(pixel[3]) << 24;
+}
+
 bool SpriteSizeFits(int64_t width, int64_t height) {
   return width > 0 && height > 0 && width <= kSpriteSizeLimit && height <= kSpriteSizeLimit &&
          width * height <= kSpritePixelLimit;

@@ -23,6 +23,11 @@ bool CanConvertRow(int32_t sourceBits, int32_t depth);
 bool ConvertSpriteRow(const uint8_t* source, int32_t sourceBits, int32_t width, int32_t depth, int32_t format,
                       bool keepAlpha, uint8_t* destination);
 
+// The value one source pixel takes on a surface of (depth, format), as ConvertSpriteRow writes it
+// (no alpha), read as a little-endian number: the colour key that matches that pixel. 0 when the
+// table has no row for the pair.
+uint32_t SurfacePixelValue(const uint8_t* source, int32_t sourceBits, int32_t depth, int32_t format);
+
 constexpr int32_t kSpriteSizeLimit = 32767;  // sprite records keep sizes in 16 bits
 // The most pixels a sprite holds: 4096 by 4096, 64 MiB at 32 bits. Checked before any row buffer
 // is sized, so that a few bytes of header cannot make a load commit gigabytes for an image that

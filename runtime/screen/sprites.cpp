@@ -4,9 +4,14 @@
 #include "runtime/screen/sprites.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
+#include "runtime/core/file_read_internal.h"
 #include "runtime/core/heaps.h"
+#include "runtime/core/runtime_internal.h"
+#include "runtime/screen/bmp_file.h"
+#include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/sprite_pixels.h"
 #include "runtime/screen/sprite_source.h"
@@ -54,6 +59,9 @@ bool WriteSurfacePixels(SpriteRecord* record, const SpriteSource& image, int32_t
   }
   record->surface->Unlock(nullptr);
   if (fits && !alpha) record->surface->SetColorKey(DDCKEY_SRCBLT, &gScreen.colourKey);
+  // The top left pixel as the surface holds it: DisplayTransparentSprite's colour key.
+  const uint8_t* top = image.pixels + (image.bottomUp ? static_cast<size_t>(image.height - 1) * image.pitch : 0);
+  if (fits) record->transparentColour = SurfacePixelValue(top, image.bits, depth, format);
   return fits;
 }
 
@@ -70,7 +78,7 @@ void ReleaseSpriteStorage(SpriteRecord* record) {
   record->backup = nullptr;
 }
 
-// A failed load leaves no sprite behind, and no dynamic record either.
+// A failed load leaves no sprite behind, and no dynamic record either; the reason is set already.
 intptr_t FailLoad(SpriteRecord* record, ObjectNumber number, SpriteSource* image) {
   RuntimeFree(image->buffer);
   ReleaseSpriteStorage(record);
@@ -174,48 +182,77 @@ void* CreateSpriteSurface(SpriteRecord* record, int32_t width, int32_t height, i
   return record->surface;
 }
 
-intptr_t SpriteFromImage(ObjectNumber number, const uint8_t* data, size_t size, int32_t mode) {
-  if (!gScreen.sprites || !data) return 0;
+namespace {
+// The reason an image gives no rows; "what" names the image ("\"bird.png\"" or "the image").
+void ReportSourceFailure(SpriteSourceResult result, const uint8_t* data, size_t size, const char* what) {
+  if (result == kSourceNoDecoder && !IsBmp(data, size) && RegisteredImageDecoders() == 0) {
+    SetRuntimeError("sprites: %s: no image decoder is registered for formats other than BMP (RegisterPngDecoder)",
+                    what);
+    return;
+  }
+  SetRuntimeError("sprites: %s: %s", what, SpriteSourceResultText(result));
+}
+
+intptr_t LoadSpriteBytes(ObjectNumber number, const uint8_t* data, size_t size, int32_t mode, const char* what) {
+  if (!gScreen.sprites) return ReportFailure("sprites: the sprite library is not started (InitSprite)");
+  if (!data) return ReportFailure("sprites: no image given");
   PlugScreenHooks();
   auto* record = static_cast<SpriteRecord*>(RegistryAllocate(gScreen.sprites, number));
-  if (!record) return 0;
+  if (!record)
+    return ReportFailure("sprites: the number %lld cannot hold a sprite (not 0 up nor AnyID, or no memory)",
+                         static_cast<long long>(number));
   SpriteSource image{};
   // A memory sprite is an 8-bit BMP's indices and nothing else; combined with other values its
   // block would be taken for a surface.
-  if ((mode & kSpriteMemory) && mode != kSpriteMemory) return FailLoad(record, number, &image);
+  if ((mode & kSpriteMemory) && mode != kSpriteMemory) {
+    SetRuntimeError("sprites: mode %d: a memory sprite (2) takes no other mode", mode);
+    return FailLoad(record, number, &image);
+  }
+  if (mode != kSpriteMemory && !gScreen.screenWidth) {
+    SetRuntimeError("sprites: %s: no screen is open (OpenScreen or OpenWindowedScreen first)", what);
+    return FailLoad(record, number, &image);
+  }
   // Memory sprites and 8-bit surfaces take a BMP's indices as they are.
   bool keepIndices = mode == kSpriteMemory || SurfaceDepth(mode) == 8;
-  if (ReadSpriteSource(data, size, keepIndices, AllocateSourceRows, &image) != kSourceReady)
+  SpriteSourceResult source = ReadSpriteSource(data, size, keepIndices, AllocateSourceRows, &image);
+  if (source != kSourceReady) {
+    ReportSourceFailure(source, data, size, what);
     return FailLoad(record, number, &image);
-  if (mode != kSpriteMemory && !CanConvertRow(image.bits, SurfaceDepth(mode))) return FailLoad(record, number, &image);
-  if (!CreateSpriteSurface(record, image.width, image.height, image.bits, mode))
+  }
+  if (mode != kSpriteMemory && !CanConvertRow(image.bits, SurfaceDepth(mode))) {
+    SetRuntimeError("sprites: %s: a %d-bit image does not go on a %d-bit surface", what, image.bits,
+                    SurfaceDepth(mode));
     return FailLoad(record, number, &image);
+  }
+  if (!CreateSpriteSurface(record, image.width, image.height, image.bits, mode)) {
+    SetRuntimeError("sprites: %s: no memory or surface for a %d by %d sprite", what, image.width, image.height);
+    return FailLoad(record, number, &image);
+  }
   if (mode == kSpriteMemory) {
     CopyMemorySpriteRows(image.pixels, image.width, image.height, record->pixels);
   } else if (!WriteSurfacePixels(record, image, mode)) {
+    SetRuntimeError("sprites: %s: its surface could not be written", what);
     return FailLoad(record, number, &image);
   }
   RuntimeFree(image.buffer);
   return number == AnyID ? reinterpret_cast<intptr_t>(record) : reinterpret_cast<intptr_t>(record->surface);
 }
+}  // namespace
+
+intptr_t SpriteFromImage(ObjectNumber number, const uint8_t* data, size_t size, int32_t mode) {
+  ClearRuntimeError();
+  return LoadSpriteBytes(number, data, size, mode, "the image");
+}
 
 intptr_t LoadSpriteFile(ObjectNumber number, const char* file, int32_t mode) {
-  if (!file) return 0;
-  HANDLE handle =
-      CreateFileA(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return 0;
-  DWORD size = GetFileSize(handle, nullptr);
-  void* block = size != INVALID_FILE_SIZE && size != 0 ? RuntimeAllocRaw(size) : nullptr;
-  if (!block) {
-    CloseHandle(handle);
-    return 0;
-  }
-  DWORD read = 0;
-  if (!ReadFile(handle, block, size, &read, nullptr)) read = 0;
-  // Only the bytes that arrived are decoded.
-  intptr_t result = SpriteFromImage(number, static_cast<uint8_t*>(block), read, mode);
-  RuntimeFree(block);
-  CloseHandle(handle);
+  ClearRuntimeError();
+  if (!gScreen.sprites) return ReportFailure("sprites: the sprite library is not started (InitSprite)");
+  FileBytes bytes;
+  if (!ReadWholeFile(file, "sprites", &bytes)) return 0;
+  char what[MAX_PATH + 3];
+  snprintf(what, sizeof what, "\"%s\"", file);
+  intptr_t result = LoadSpriteBytes(number, bytes.data, bytes.size, mode, what);
+  RuntimeFree(bytes.data);
   return result;
 }
 
