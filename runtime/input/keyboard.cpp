@@ -3,6 +3,7 @@
 #include "runtime/input/keyboard.h"
 
 #include "runtime/core/heaps.h"
+#include "runtime/core/runtime_internal.h"
 #include "runtime/screen/screen.h"
 
 KeyboardState gKeyboard;
@@ -33,13 +34,18 @@ bool BuildKeyboardFormat() {
 }  // namespace
 
 int32_t InitKeyboard() {
+  ClearRuntimeError();
   if (gKeyboard.status != kKeyboardNone) return 1;
   IDirectInput7A* input = TakeDirectInput();
-  if (!input) return 0;
-  gKeyboard.device = BuildKeyboardFormat() ? CreateInputDevice(input, GUID_SysKeyboard, &gKeyboard.format) : nullptr;
+  if (!input) return ReportFailure("keyboard: DirectInput could not be started (DINPUT.DLL or DirectInputCreateEx)");
+  if (!BuildKeyboardFormat()) {
+    CloseDirectInput();
+    return ReportFailure("keyboard: no memory for the keyboard's data format");
+  }
+  gKeyboard.device = CreateInputDevice(input, GUID_SysKeyboard, &gKeyboard.format);
   if (!gKeyboard.device) {
     CloseDirectInput();
-    return 0;
+    return ReportFailure("keyboard: DirectInput has no keyboard device");
   }
   gKeyboard.status = kKeyboardReady;
   return 1;

@@ -3,6 +3,7 @@
 // since they depend on the screen's window of that moment.
 #include "runtime/input/mouse.h"
 
+#include "runtime/core/runtime_internal.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/screen/screen.h"
 
@@ -73,13 +74,14 @@ MouseRead ReadOutcome(HRESULT result) {
 }  // namespace
 
 int32_t InitMouse() {
+  ClearRuntimeError();
   if (Ready()) return 1;
   IDirectInput7A* input = TakeDirectInput();
-  if (!input) return 0;
+  if (!input) return ReportFailure("mouse: DirectInput could not be started (DINPUT.DLL or DirectInputCreateEx)");
   gMouse.device = CreateInputDevice(input, GUID_SysMouse, &kMouseFormat);
   if (!gMouse.device) {
     CloseDirectInput();
-    return 0;
+    return ReportFailure("mouse: DirectInput has no mouse device");
   }
   gScreen.mouseDevice = gMouse.device;
   gMouse.cursorShown = 1;

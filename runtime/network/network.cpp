@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "runtime/core/heaps.h"
+#include "runtime/core/runtime_internal.h"
 #include "runtime/network/received_data.h"
 
 NetworkState gNetwork;
@@ -40,10 +41,29 @@ sockaddr_in PeerAddress(uint32_t address, uint32_t port) {
   return peer;
 }
 
+const char* OpenFailureText(int32_t failure) {
+  switch (failure) {
+    case kOpenBadArguments:
+      return "no host given, or an unknown protocol";
+    case kOpenNoSocket:
+      return "no socket could be made (is the network started?)";
+    case kOpenUnknownHost:
+      return "the host is no dotted address and its name does not resolve";
+    case kOpenNotConnected:
+      return "the peer refused, could not be reached or did not answer";
+    default:
+      return "no memory for the connection";
+  }
+}
+
 // Records why an open failed; gives null for the caller to return.
 NetworkConnection* OpenFailed(int32_t failure, int32_t error = 0) {
   gNetwork.openFailure = failure;
   gNetwork.openError = error;
+  if (error)
+    SetRuntimeError("network: OpenConnection: %s (Winsock error %d)", OpenFailureText(failure), error);
+  else
+    SetRuntimeError("network: OpenConnection: %s", OpenFailureText(failure));
   return nullptr;
 }
 
@@ -89,11 +109,15 @@ int32_t PollUdp(NetworkConnection* connection) {
 }  // namespace
 
 int32_t StartNetwork() {
+  ClearRuntimeError();
+  int error = 0;
   if (!gNetwork.started) {
     WSADATA data;
-    gNetwork.started = WSAStartup(0x0101, &data) == 0 ? 1 : 0;
+    error = WSAStartup(0x0101, &data);
+    gNetwork.started = error == 0 ? 1 : 0;
   }
   if (!gNetwork.servers) gNetwork.servers = RegistryCreate(sizeof(NetworkServer), 16, CloseServer);
+  if (!gNetwork.started) return ReportFailure("network: Winsock 1.1 could not be started (WSAStartup: %d)", error);
   return gNetwork.started;
 }
 
@@ -129,6 +153,7 @@ void CloseServer(ObjectNumber number) {
 NetworkConnection* OpenConnection(const char* host, int32_t port) { return OpenConnection(host, port, kProtocolTcp); }
 
 NetworkConnection* OpenConnection(const char* host, int32_t port, int32_t protocol) {
+  ClearRuntimeError();
   if (!host || (protocol != kProtocolTcp && protocol != kProtocolUdp)) return OpenFailed(kOpenBadArguments);
   SOCKET s = socket(AF_INET, protocol == kProtocolTcp ? SOCK_STREAM : SOCK_DGRAM, 0);
   if (s == INVALID_SOCKET) return OpenFailed(kOpenNoSocket, WSAGetLastError());

@@ -4,6 +4,7 @@
 #include "runtime/screen/screen.h"
 
 #include "runtime/core/heaps.h"
+#include "runtime/core/runtime_internal.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/screen/screen_internal.h"
 
@@ -129,6 +130,7 @@ void CloseDirectDraw() {
 }
 
 intptr_t InitSprite() {
+  ClearRuntimeError();
   gScreen.colourKey = DDCOLORKEY{0, 0};
   gScreen.fillEffects = DDBLTFX{};
   gScreen.fillEffects.dwSize = sizeof(DDBLTFX);
@@ -145,7 +147,8 @@ intptr_t InitSprite() {
   }
   // A second start keeps the registry, so that sprites made before stay reachable.
   if (!gScreen.sprites) gScreen.sprites = RegistryCreate(sizeof(SpriteRecord), 64, DeleteSpriteHook);
-  if (!OpenBaseWindow()) return 0;
+  if (!gScreen.sprites) return ReportFailure("screen: no memory for the sprite registry");
+  if (!OpenBaseWindow()) return ReportFailure("screen: the hidden base window could not be made");
   if (!InitKeyboard()) return 0;
   // The library is one user of the shared DirectDraw object from its start to EndScreen, however
   // often it is started; a start after one whose load failed tries the load again.
@@ -156,7 +159,8 @@ intptr_t InitSprite() {
     CloseDirectDraw();
     OpenDirectDraw();
   }
-  if (!gScreen.directDraw) return 0;
+  if (!gScreen.directDraw)
+    return ReportFailure("screen: DirectDraw could not be started (DDRAW.DLL or DirectDrawCreateEx)");
   return reinterpret_cast<intptr_t>(gScreen.sprites);
 }
 

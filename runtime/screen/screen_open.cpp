@@ -6,6 +6,9 @@
 #include <mmsystem.h>
 #include <wtsapi32.h>
 
+#include <cstdio>
+
+#include "runtime/core/runtime_internal.h"
 #include "runtime/screen/screen_internal.h"
 
 namespace {
@@ -67,8 +70,16 @@ void SubclassOnce(HWND window) {
   }
 }
 
+// The last DirectDraw result of the surface steps, for the reason of a failed open.
+HRESULT gSurfaceResult;
+
+bool Succeeded(HRESULT result) {
+  gSurfaceResult = result;
+  return SUCCEEDED(result);
+}
+
 bool CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface) {
-  return SUCCEEDED(gScreen.directDraw->CreateSurface(desc, surface, nullptr));
+  return Succeeded(gScreen.directDraw->CreateSurface(desc, surface, nullptr));
 }
 
 bool CreateWindowedSurfaces(HWND window) {
@@ -77,9 +88,9 @@ bool CreateWindowedSurfaces(HWND window) {
   desc.dwFlags = DDSD_CAPS;
   desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_3DDEVICE;
   if (!CreateSurface(&desc, &gScreen.primary)) return false;
-  if (FAILED(gScreen.directDraw->CreateClipper(0, &gScreen.clipper, nullptr))) return false;
-  if (FAILED(gScreen.clipper->SetHWnd(0, window))) return false;
-  if (FAILED(gScreen.primary->SetClipper(gScreen.clipper))) return false;
+  if (!Succeeded(gScreen.directDraw->CreateClipper(0, &gScreen.clipper, nullptr))) return false;
+  if (!Succeeded(gScreen.clipper->SetHWnd(0, window))) return false;
+  if (!Succeeded(gScreen.primary->SetClipper(gScreen.clipper))) return false;
   desc = DDSURFACEDESC2{};
   desc.dwSize = sizeof desc;
   desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
@@ -98,7 +109,7 @@ bool CreateFlipChain() {
   if (!CreateSurface(&desc, &gScreen.primary)) return false;
   DDSCAPS2 caps{};
   caps.dwCaps = DDSCAPS_BACKBUFFER | DDSCAPS_3DDEVICE;
-  return SUCCEEDED(gScreen.primary->GetAttachedSurface(&caps, &gScreen.backBuffer));
+  return Succeeded(gScreen.primary->GetAttachedSurface(&caps, &gScreen.backBuffer));
 }
 
 void BlackenSurface(IDirectDrawSurface7* surface) {
@@ -109,8 +120,12 @@ void BlackenSurface(IDirectDrawSurface7* surface) {
   surface->ReleaseDC(dc);
 }
 
-// A failed open leaves the library started with no screen open.
-int32_t FailOpen() {
+// A failed open leaves the library started with no screen open, and says why.
+int32_t FailOpen(const char* why, HRESULT result = S_OK) {
+  if (FAILED(result))
+    SetRuntimeError("screen: %s (0x%08lX)", why, static_cast<unsigned long>(result));
+  else
+    SetRuntimeError("screen: %s", why);
   ReleaseScreen();
   if (gScreen.autoFrameRate) SetFrameLimit(0);
   gScreen.screenWidth = gScreen.screenHeight = 0;
@@ -201,9 +216,11 @@ void TearDownScreen() {
 
 int32_t OpenWindowedScreen(HWND window, int32_t x, int32_t y, int32_t width, int32_t height, int32_t stretch,
                            int32_t rightMargin, int32_t bottomMargin) {
+  ClearRuntimeError();
   TearDownScreen();
   gScreen.suspendRoutine = SaveSpritesHook;
-  if (!window || !gScreen.directDraw) return FailOpen();
+  if (!gScreen.directDraw) return FailOpen("OpenWindowedScreen: the screen library is not started (InitSprite)");
+  if (!window) return FailOpen("OpenWindowedScreen: no window given");
   gScreen.window = window;
   gScreen.width = gScreen.screenWidth = width;
   gScreen.height = gScreen.screenHeight = height;
@@ -217,8 +234,10 @@ int32_t OpenWindowedScreen(HWND window, int32_t x, int32_t y, int32_t width, int
     gScreen.autoFrameRate = 0;
   }
   gScreen.windowed = 1;
-  if (FAILED(gScreen.directDraw->SetCooperativeLevel(window, DDSCL_NORMAL))) return FailOpen();
-  if (!CreateWindowedSurfaces(window)) return FailOpen();
+  HRESULT result = gScreen.directDraw->SetCooperativeLevel(window, DDSCL_NORMAL);
+  if (FAILED(result)) return FailOpen("OpenWindowedScreen: DirectDraw refused the window", result);
+  if (!CreateWindowedSurfaces(window))
+    return FailOpen("OpenWindowedScreen: the screen's surfaces could not be made", gSurfaceResult);
   BlackenBuffers();
   gScreen.offsetX = x;
   gScreen.offsetY = y;
@@ -237,9 +256,11 @@ int32_t OpenScreen(int32_t width, int32_t height, int32_t depth, const char* tit
   width = static_cast<int16_t>(width);
   height = static_cast<int16_t>(height);
   depth = static_cast<int16_t>(depth);
+  ClearRuntimeError();
   TearDownScreen();
   gScreen.suspendRoutine = SaveSpritesHook;
-  if (!gScreen.window || !gScreen.directDraw) return FailOpen();
+  if (!gScreen.window || !gScreen.directDraw)
+    return FailOpen("OpenScreen: the screen library is not started (InitSprite)");
   SetWindowTextA(gScreen.window, title ? title : "");
   MoveWindow(gScreen.window, 0, 0, width, height, TRUE);
   gScreen.width = gScreen.screenWidth = width;
@@ -247,10 +268,15 @@ int32_t OpenScreen(int32_t width, int32_t height, int32_t depth, const char* tit
   gScreen.depth = depth;
   ShowCursor(FALSE);
   gScreen.cursorHidden = 1;
-  if (FAILED(gScreen.directDraw->SetCooperativeLevel(gScreen.window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
-    return FailOpen();
-  if (FAILED(gScreen.directDraw->SetDisplayMode(width, height, depth, gScreen.refreshRate, 0))) return FailOpen();
-  if (!CreateFlipChain()) return FailOpen();
+  HRESULT result = gScreen.directDraw->SetCooperativeLevel(gScreen.window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+  if (FAILED(result)) return FailOpen("OpenScreen: DirectDraw refused the full screen", result);
+  result = gScreen.directDraw->SetDisplayMode(width, height, depth, gScreen.refreshRate, 0);
+  if (FAILED(result)) {
+    char why[96];
+    snprintf(why, sizeof why, "OpenScreen: the display mode %d by %d at %d bits was refused", width, height, depth);
+    return FailOpen(why, result);
+  }
+  if (!CreateFlipChain()) return FailOpen("OpenScreen: the screen's surfaces could not be made", gSurfaceResult);
   ShowWindow(gScreen.window, SW_SHOWMAXIMIZED);
   BlackenBuffers();
   DWORD frequency = 0;

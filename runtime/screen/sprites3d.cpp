@@ -2,6 +2,7 @@
 // the first scene, and texture sprites drawn as alpha-blended triangle strips with point filtering.
 #include "runtime/screen/sprites3d.h"
 
+#include "runtime/core/runtime_internal.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/sprites.h"
 
@@ -49,6 +50,7 @@ void SetColourKeyState(IDirect3DDevice7* device, int32_t enabled) {
 }  // namespace
 
 int32_t Init3DSprites() {
+  ClearRuntimeError();
   if (!g3DSprites.sprites3D) g3DSprites.sprites3D = RegistryCreate(sizeof(Sprite3DRecord), 64, Free3DSprite);
   if (g3DSprites.direct3D) {
     g3DSprites.direct3D->Release();
@@ -63,6 +65,9 @@ int32_t Init3DSprites() {
     }
   }
   g3DSprites.sceneBegun = 0;
+  if (!g3DSprites.sprites3D) return ReportFailure("3D sprites: no memory for the 3D sprite registry");
+  if (!gScreen.directDraw) return ReportFailure("3D sprites: DirectDraw is not started (InitSprite first)");
+  if (!result) return ReportFailure("3D sprites: DirectDraw offers no Direct3D 7");
   return result;
 }
 
@@ -79,12 +84,22 @@ void End3DSprites() {
 }
 
 intptr_t Create3DSprite(ObjectNumber number, ObjectNumber sprite) {
+  ClearRuntimeError();
   auto* record = static_cast<Sprite3DRecord*>(RegistryAllocate(g3DSprites.sprites3D, number));
-  if (!record) return 0;
+  if (!record)
+    return ReportFailure(
+        "3D sprites: the number %lld cannot hold a 3D sprite (not 0 up nor AnyID, no memory, or "
+        "Init3DSprites not run)",
+        static_cast<long long>(number));
   auto* source = static_cast<SpriteRecord*>(RegistryLookup(gScreen.sprites, sprite));
   if (!source || !(source->mode & kSpriteTexture) || source->depth == kMemorySpriteDepth) {
     RegistryFree(g3DSprites.sprites3D, number == AnyID ? reinterpret_cast<ObjectNumber>(record) : number);
-    return 0;
+    if (!source)
+      return ReportFailure("3D sprites: Create3DSprite: no sprite numbered %lld", static_cast<long long>(sprite));
+    return ReportFailure(
+        "3D sprites: Create3DSprite: sprite %lld was loaded with mode %d; a 3D sprite needs a "
+        "texture sprite (mode 4)",
+        static_cast<long long>(sprite), source->mode);
   }
   const float w = source->width, h = source->height;
   SetCorner(&record->vertices[0], 0, 0, 0, 0);

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "runtime/core/heaps.h"
+#include "runtime/core/runtime_internal.h"
 #include "runtime/window/window_internal.h"
 
 WindowLibrary gWindows;
@@ -58,8 +59,12 @@ void FillAccelerators(WindowRecord* record) {
 
 intptr_t OpenWindowOwned(ObjectNumber number, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
                          uint32_t flags, HWND owner) {
+  ClearRuntimeError();
+  if (!gWindows.windows) return ReportFailure("window: the window library is not started (InitWindowLibrary)");
   auto* record = (WindowRecord*)RegistryAllocate(gWindows.windows, number);
-  if (!record) return 0;
+  if (!record)
+    return ReportFailure("window: the number %lld cannot hold a window (not 0 up nor AnyID, or no memory)",
+                         (long long)number);
   bool dynamic = number == AnyID;
   if (dynamic) number = (ObjectNumber)record;
 
@@ -89,16 +94,19 @@ intptr_t OpenWindowOwned(ObjectNumber number, int32_t x, int32_t y, int32_t widt
 
   HWND window = CreateWindowExA(0, className, title, style, x, y, width, height, owner, nullptr, Instance(), nullptr);
   if (!window) {
+    DWORD error = GetLastError();
     UnregisterClassA(className, Instance());
     RegistryFree(gWindows.windows, number);
-    return 0;
+    return ReportFailure("window: OpenWindow: Windows could not make the window (Windows error %lu)",
+                         (unsigned long)error);
   }
   // Creating the window ran callbacks, which may have opened windows and moved the registry's slots;
   // one that opened this very number took it, and this open gives way.
   record = (WindowRecord*)RegistryRecord(gWindows.windows, number);
   if (!record || record->window) {
     DestroyWindow(window);
-    return 0;
+    return ReportFailure("window: OpenWindow: number %lld was opened again while its window was made",
+                         (long long)number);
   }
   record->window = window;
   SetPropA(window, kWindowIdProperty, (HANDLE)(number + 1));

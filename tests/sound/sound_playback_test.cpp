@@ -5,9 +5,10 @@
 // windows.h and mmsystem.h come first on purpose: mmsystem.h defines PlaySound as a macro for
 // Win32's PlaySoundA, and this file only compiles while the runtime's PlaySound(number, flags)
 // keeps its name.
-#include <gtest/gtest.h>
-#include <mmsystem.h>
 #include <windows.h>
+// (mmsystem.h builds on windows.h)
+#include <mmsystem.h>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>

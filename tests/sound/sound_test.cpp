@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/core/runtime.h"
 #include "support/screen_fixture.h"
-#include "support/unix_command.h"
+#include "support/test_child.h"
 #include "wave_image.h"
 
 namespace {
@@ -164,42 +165,12 @@ TEST_F(Sound, EndSoundReleasesEverythingAndInitSoundStartsAgain) {
 
 }  // namespace
 
-namespace {
-
-// Runs this test program again, through Wine started from a Unix shell, with ALSA's configuration
-// replaced by one whose default device does not exist (Wine reads the audio set-up from the Unix
-// environment a process starts with, which CreateProcess alone would not change). The child's
-// exit code, or -1.
-int RunWithoutAudio(const char* filter) {
-  char conf[64];
-  snprintf(conf, sizeof conf, "/tmp/hurz-no-audio-%lu.conf", GetCurrentProcessId());
-  std::string winConf = std::string("Z:") + conf;
-  FILE* file = fopen(winConf.c_str(), "w");
-  if (!file) return -1;
-  fputs("pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n", file);
-  fclose(file);
-  char program[MAX_PATH];
-  GetModuleFileNameA(nullptr, program, sizeof program);
-  std::string unixProgram = program;
-  if (unixProgram.rfind("Z:", 0) == 0) unixProgram.erase(0, 2);
-  for (char& c : unixProgram)
-    if (c == '\\') c = '/';
-  int code = RunUnixCommand(std::string("ALSA_CONFIG_PATH=") + conf + " HURZ_SOUND_CHILD=1 /usr/lib/wine/wine64 '" +
-                                unixProgram + "' --gtest_filter=" + filter + " >/dev/null 2>&1",
-                            60000);
-  DeleteFileA(winConf.c_str());
-  return code;
-}
-
-bool IsSoundChild() { return GetEnvironmentVariableA("HURZ_SOUND_CHILD", nullptr, 0) != 0; }
-
-}  // namespace
-
-// Runs only in the child that RunWithoutAudio starts.
+// Runs only in the child that RunTestChild starts without audio.
 TEST(SoundWithoutDevice, InitSoundFailsAndCreatesNothing) {
-  if (!IsSoundChild()) GTEST_SKIP() << "runs in a child process without an audio device";
+  if (!IsTestChild()) GTEST_SKIP() << "runs in a child process without an audio device";
   ASSERT_TRUE(EnsureScreenStarted());
   EXPECT_EQ(InitSound(), 0);
+  EXPECT_EQ(std::string(RuntimeErrorText()).rfind("sound: ", 0), 0u) << RuntimeErrorText();
   EXPECT_EQ(gSound.directSound, nullptr);
   std::string image = Canonical(16);
   EXPECT_EQ(CreateSoundFromMemory(AnyID, image.data(), 0), 0);
@@ -208,6 +179,6 @@ TEST(SoundWithoutDevice, InitSoundFailsAndCreatesNothing) {
 }
 
 TEST(SoundWithoutDevice, ChildProcessSeesInitSoundFail) {
-  if (IsSoundChild()) GTEST_SKIP();
-  EXPECT_EQ(RunWithoutAudio("SoundWithoutDevice.InitSoundFailsAndCreatesNothing"), 0);
+  if (IsTestChild()) GTEST_SKIP();
+  EXPECT_EQ(RunTestChild("SoundWithoutDevice.InitSoundFailsAndCreatesNothing", true), 0);
 }
