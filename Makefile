@@ -15,7 +15,7 @@ CONFIG     ?= RelWithDebInfo
 NATIVE     := $(BUILD)/native
 FUZZ_SECONDS ?= 60
 STAGE      := $(BUILD)/stage
-EXAMPLES   := view-image fetch
+EXAMPLES   := view-image fetch game
 export HURZ_CACHE := $(CACHE)
 # The native project's configuration, shared by the sanitizer build and the optimised benchmark.
 NATIVE_CONFIGURE = cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \

@@ -8,7 +8,7 @@ include(CMakePackageConfigHelpers)
 # They keep their place below the runtime folder, so that "runtime/screen/screen.h" names the same
 # header in the source tree and in PREFIX/include/hurz.
 set(HURZ_PUBLIC_HEADERS
-  core/heaps.h core/platform.h core/linked_list.h core/random.h core/registry.h core/text.h
+  core/heaps.h core/platform.h core/linked_list.h core/random.h core/registry.h core/runtime.h core/text.h
   window/window.h
   screen/screen.h screen/screen_pixels.h screen/sprites.h screen/sprites3d.h screen/sprites3d_commands.h
   screen/image_decoders.h

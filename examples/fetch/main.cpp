@@ -3,8 +3,8 @@
 // Exit code 0 when the peer closed, 1 when the connection could not be made or broke off, 2 for
 // wrong arguments. A peer that neither answers nor closes keeps fetch waiting.
 //
-// A first program on the hurz runtime's network library: the core's heap, then StartNetwork, and
-// the connection commands of runtime/network/network.h.
+// A first program on the hurz runtime's network library: StartRuntime with the network, the
+// connection commands of runtime/network/network.h, and EndRuntime.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/runtime.h"
 #include "runtime/network/network.h"
 
 namespace {
@@ -77,11 +77,10 @@ int main(int argc, char** argv) {
   // The reply is copied byte for byte: no line ends added on the way out.
   _setmode(_fileno(stdout), _O_BINARY);
 
-  // The runtime keeps its records in a heap the program hands it; then the network library starts.
-  UseRuntimeHeap(HeapCreate(0, 4096, 0), GetModuleHandleA(nullptr));
+  // The runtime with the one library this program uses besides the core: the network.
   int result = 1;
-  if (!StartNetwork()) {
-    fprintf(stderr, "fetch: Winsock could not be started\n");
+  if (!StartRuntime(kRuntimeNetwork)) {
+    fprintf(stderr, "fetch: %s\n", RuntimeErrorText());
   } else if (NetworkConnection* connection = OpenConnection(host, port)) {
     if (SendText(connection, argv[3]) < 0 || SendText(connection, "\n") < 0) {
       fprintf(stderr, "fetch: the text could not be sent\n");
@@ -93,7 +92,6 @@ int main(int argc, char** argv) {
     ReportOpenFailure(host, port);
   }
   fflush(stdout);
-  EndNetwork();
-  HeapDestroy(static_cast<HANDLE>(gCore.runtimeHeap));
+  EndRuntime();
   return result;
 }

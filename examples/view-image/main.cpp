@@ -2,18 +2,15 @@
 // window's border to size it (the picture follows, in proportion); Escape or closing the window
 // ends the program. A file the sprite loader does not take gives a message box and exit code 1.
 //
-// A first program on the hurz runtime: start the libraries it uses, open a window with a windowed
-// screen on it, load the picture as a sprite, and draw it every frame as a 3D sprite.
+// A first program on the hurz runtime: start the runtime with the libraries it uses, open a window
+// with a windowed screen on it, load the picture as a sprite, and draw it every frame as a 3D sprite.
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 
-#include "runtime/core/heaps.h"
 #include "runtime/core/registry.h"
-#include "runtime/core/text.h"
-#include "runtime/input/keyboard.h"
-#include "runtime/screen/image_decoders.h"
+#include "runtime/core/runtime.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/sprites.h"
 #include "runtime/screen/sprites3d_commands.h"
@@ -25,30 +22,10 @@ constexpr ObjectNumber kWindow = 0;  // the program's one window
 // picture's size is known.
 constexpr uint32_t kWindowFlags = WS_OVERLAPPEDWINDOW | kWindowHidden;
 
-// Every library a program uses has a start routine, called once before its first command, and an
-// end routine. The core's heap comes first: the runtime keeps its records in it.
-void StartRuntime() {
-  UseRuntimeHeap(HeapCreate(0, 4096, 0), GetModuleHandleA(nullptr));
-  InitStringTemp();
-  InitObjectNodes();
-  ResetImageDecoders();
-  RegisterPngDecoder();  // BMP files are read without a decoder; PNG files need this one
-  InitMessageBoxes();
-  InitWindowLibrary();
-}
-
-// The end routines, in an order where nothing is ended while another library still uses it.
-void EndRuntime() {
-  EndWindowLibrary();
-  End3DSprites();
-  EndKeyboard();  // InitSprite started the keyboard
-  EndScreen();
-  EndObjectNodes();
-  HeapDestroy(static_cast<HANDLE>(gCore.runtimeHeap));
-}
-
+// Shows what failed, with the runtime's reason when it gave one, and ends the runtime.
 int Fail(const std::string& text) {
-  ShowMessageBox("view-image", text.c_str(), MB_OK | MB_ICONERROR);
+  std::string shown = RuntimeErrorText()[0] ? text + "\n\n" + RuntimeErrorText() : text;
+  ShowMessageBox("view-image", shown.c_str(), MB_OK | MB_ICONERROR);
   EndRuntime();
   return 1;
 }
@@ -91,20 +68,19 @@ bool HandleEvents() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StartRuntime();
+  // The core libraries (windows, images with the PNG decoder, ...) and the ones this program uses:
+  // the screen with its sprites and the keyboard, and 3D sprites.
+  if (!StartRuntime(kRuntimeScreen | kRuntime3DSprites)) return Fail("The runtime could not be started.");
   if (argc != 2) return Fail("Usage: view-image FILE\n\nShows a BMP or PNG picture.");
   const char* file = argv[1];
 
-  // The screen library (with DirectDraw and the keyboard), then a window with a windowed screen.
-  // The screen is as large as the desktop, so that the window can grow up to that size; the
-  // window shows the screen's top-left corner.
-  if (!InitSprite()) return Fail("DirectDraw could not be started.");
+  // A window with a windowed screen. The screen is as large as the desktop, so that the window can
+  // grow up to that size; the window shows the screen's top-left corner.
   if (!OpenWindow(kWindow, 0, 0, 1, 1, file, kWindowFlags)) return Fail("The window could not be opened.");
   HWND window = WindowHandle(kWindow);
   int32_t screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
   if (!OpenWindowedScreen(window, 0, 0, screenWidth, screenHeight, 0, 0, 0))
     return Fail("The screen could not be opened.");
-  if (!Init3DSprites()) return Fail("Direct3D could not be started.");
 
   // Sprites belong to the open screen. A texture sprite can be drawn as a 3D sprite, which the
   // runtime scales to any size; the alpha mode keeps a PNG's transparency.
