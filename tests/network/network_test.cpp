@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/core/heaps.h"
+#include "runtime/core/runtime.h"
 #include "support/core_setup.h"
 
 namespace {
@@ -199,6 +200,8 @@ TEST_F(NetworkTest, OpenConnectionFailsCleanlyAndTellsWhy) {
   EXPECT_EQ(LastOpenFailure(), kOpenUnknownHost);
   EXPECT_EQ(OpenConnection("no-such-host.invalid", 80), nullptr);
   EXPECT_EQ(LastOpenFailure(), kOpenUnknownHost);
+  EXPECT_STREQ(RuntimeErrorText(),
+               "network: OpenConnection: the host is no dotted address and its name does not resolve");
   EXPECT_EQ(LastOpenError(), 0);
   EXPECT_EQ(OpenConnection("127.0.0.1", 80, 3), nullptr);
   EXPECT_EQ(LastOpenFailure(), kOpenBadArguments);

@@ -2,6 +2,7 @@
 // screens, colour fills read back from the back buffer, and the drawing target's hand-out rules.
 #include <gtest/gtest.h>
 
+#include "runtime/core/runtime.h"
 #include "runtime/input/keyboard.h"
 #include "support/screen_fixture.h"
 
@@ -94,6 +95,7 @@ TEST_F(WindowedScreen, SecondStartKeepsWhatTheFirstMadeAndTheOpenScreenHolds) {
 TEST_F(WindowedScreen, NullWindowFailsAndLeavesNoScreen) {
   ASSERT_TRUE(Open());
   EXPECT_EQ(OpenWindowedScreen(nullptr, 0, 0, 320, 240, 0, 0, 0), 0);
+  EXPECT_STREQ(RuntimeErrorText(), "screen: OpenWindowedScreen: no window given");
   EXPECT_EQ(gScreen.screenWidth, 0);
   EXPECT_EQ(gScreen.primary, nullptr);
   EXPECT_EQ(gScreen.backBuffer, nullptr);

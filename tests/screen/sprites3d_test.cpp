@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 #include <vector>
 
+#include "runtime/core/runtime.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/sprites.h"
 #include "support/bmp_images.h"
@@ -89,7 +91,10 @@ TEST_F(Sprites3D, OnlyTextureSpritesMake3DSprites) {
   ASSERT_NE(plain, 0);
   ObjectNode* dynamicBefore = g3DSprites.sprites3D->dynamicHead;
   EXPECT_EQ(Create3DSprite(AnyID, plain), 0);
+  EXPECT_NE(std::string(RuntimeErrorText()).find("needs a texture sprite (mode 4)"), std::string::npos)
+      << RuntimeErrorText();
   EXPECT_EQ(Create3DSprite(AnyID, 4321), 0);
+  EXPECT_STREQ(RuntimeErrorText(), "3D sprites: Create3DSprite: no sprite numbered 4321");
   EXPECT_EQ(Create3DSprite(5, plain), 0);
   EXPECT_EQ(Is3DSprite(5), 0);
   EXPECT_EQ(g3DSprites.sprites3D->dynamicHead, dynamicBefore);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "runtime/core/runtime.h"
 #include "window/window_fixture.h"
 
 namespace {
@@ -205,6 +206,7 @@ TEST(Window, CursorPositionCountsTheRightAndBottomEdgesAsInside) {
 TEST(Window, NumbersThatNameNoWindowAreRefusedOrIgnored) {
   EnsureWindowsStarted();
   EXPECT_EQ(OpenWindow(-5, 0, 0, 10, 10, "bad", kWindowHidden), 0);
+  EXPECT_STREQ(RuntimeErrorText(), "window: the number -5 cannot hold a window (not 0 up nor AnyID, or no memory)");
   EXPECT_EQ(WindowHandle(12345), nullptr);
   EXPECT_EQ(WindowExists(12345), 0);
   EXPECT_EQ(WindowExists(AnyID), 0);
