@@ -27,7 +27,9 @@ constexpr int32_t kDecodeNoMemory = -1;
 void ResetImageDecoders();
 void RegisterImageDecoder(const ImageDecoder* decoder);  // ignored past kImageDecoderLimit
 void RegisterPngDecoder();                               // once
-int32_t RegisteredImageDecoders();                       // how many are registered
+/// How many image decoders are registered (PNG images need RegisterPngDecoder() first).
+/// @return 0 up to kImageDecoderLimit.
+int32_t RegisteredImageDecoders();
 // With memory: nameOrSize is the block's size bound. Without: nameOrSize is a file name (a
 // const char* cast to intptr_t). The accepting decoder's kind, 0 if none accepts.
 int32_t FindImageDecoder(intptr_t nameOrSize, const uint8_t* memory);

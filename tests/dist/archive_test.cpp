@@ -138,7 +138,12 @@ TEST(DistArchive64, ProgramsRunFromTheUnpackedFolderAndTheDemoEndsWithZeroOnEsca
   DemoProcess demo;
   ASSERT_TRUE(demo.Start("", archive.folder()));
   ASSERT_NE(demo.WaitForWindow(), nullptr) << "no window \"hurz\" appeared";
-  ASSERT_TRUE(demo.PressEscape());
-  EXPECT_EQ(demo.WaitForExit(10000), 0);
+  // A frame of a busy machine may outlast a press, so Escape is pressed again until the demo ends.
+  long code = -1;
+  for (int press = 0; press < 6 && code == -1; ++press) {
+    ASSERT_TRUE(demo.PressEscape());
+    code = demo.WaitForExit(5000);
+  }
+  EXPECT_EQ(code, 0);
 }
 }  // namespace
