@@ -3,18 +3,9 @@
 #pragma once
 #include <cstdint>
 
-struct RandomState {
-  uint32_t buffer[17][2];  // pair k: words 2k (first) and 2k + 1 (second)
-  int p1;                  // pair the next step replaces
-  int p2;                  // lagged pair the next step adds
-  uint8_t seeded;
-};
-extern RandomState gRandom;
-
 int32_t RandomUpTo(int32_t max);  // 0..max inclusive; INT32_MIN for a negative max
 void SeedRandom(uint32_t seed);
 void SeedRandomFromTicks();
-uint64_t RandomStep();
 
 // Milliseconds since the system started, to the millisecond while the tick clock is started
 // (wraps after about 49.7 days).

@@ -28,11 +28,7 @@ constexpr int32_t kTempLimit = HURZ_TEMP_LIMIT;
 char* ReserveTemp(int32_t length, int32_t start);
 int32_t ReleaseTemp(int32_t n);
 void AppendTempText(const char* text);
-int32_t TempOffsetOf(const char* pointer);  // 1-based offset inside the held text, 0 when outside
 inline char* TempAt(int32_t offset) { return gTemp.buffer + offset; }
-
-// Copies n bytes and terminates the destination at n.
-void CopyTextRun(char* destination, const char* source, int32_t n);
 
 // String variables.
 void NewStringCopy(char** variable, const char* text);

@@ -3,32 +3,7 @@
 // from that state until the next poll. In a windowed screen the system cursor is confined to the
 // screen area, hidden, and kept on the runtime's position.
 #pragma once
-#include <dinput.h>
-#include <windows.h>
-
 #include <cstdint>
-
-#include "runtime/input/mouse_reading.h"
-
-constexpr DWORD kMouseEventCapacity = 24;
-
-enum MouseStatus : int32_t {
-  kMouseNone = 0,      // no usable device yet
-  kMouseApply = 1,     // cooperative level, buffer size and acquisition still to be applied
-  kMouseAcquired = 2,  // applied; lost acquisition is repaired by the poll itself
-};
-
-// The reading (position, movement, buttons) comes first. While the status is not kMouseNone the
-// mouse holds its device and one reference to the shared DirectInput; with kMouseNone neither.
-struct MouseState : MouseReading {
-  int32_t wheelGranularity;  // raw wheel units per notch, read when acquired; 0 until then
-  IDirectInputDevice7A* device;
-  int32_t status;       // MouseStatus
-  int32_t cursorShown;  // 1 while this library believes the system cursor visible
-  int32_t suspended;    // SuspendMouse(1) freed the mouse
-  DIDEVICEOBJECTDATA events[kMouseEventCapacity];
-};
-extern MouseState gMouse;
 
 // Every command below is a no-op returning 0 until InitMouse has made the device ready.
 // 1 when the device is ready. A second start finds it ready and takes nothing more; a start that

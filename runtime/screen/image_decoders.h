@@ -1,10 +1,9 @@
 // Image decoders: a small registry of format readers that turn an image file's bytes into rows of
-// pixels for the sprite library. BMP files are read apart from it (bmp_file.h).
+// pixels for the sprite library. BMP files are read apart from it.
 //
 // A decoder's rows come top row first: kind 1 gives 24-bit blue, green, red rows at a pitch of
 // 3 * width rounded up to 4; kind 2 gives 32-bit blue, green, red, alpha rows at 4 * width. The
-// caller's buffer holds pitch * (height + 1) bytes. Calling order for one image:
-// FindImageDecoder, DecodedWidth and DecodedHeight, then DecodeImage. One image at a time.
+// caller's buffer holds pitch * (height + 1) bytes.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -27,9 +26,3 @@ constexpr int32_t kDecodeNoMemory = -1;
 void ResetImageDecoders();
 void RegisterImageDecoder(const ImageDecoder* decoder);  // ignored past kImageDecoderLimit
 void RegisterPngDecoder();                               // once
-// With memory: nameOrSize is the block's size bound. Without: nameOrSize is a file name (a
-// const char* cast to intptr_t). The accepting decoder's kind, 0 if none accepts.
-int32_t FindImageDecoder(intptr_t nameOrSize, const uint8_t* memory);
-int32_t DecodedWidth();
-int32_t DecodedHeight();
-int32_t DecodeImage(uint8_t* buffer, int32_t pitch, int32_t flags);

@@ -7,8 +7,6 @@
 
 #include "runtime/core/registry.h"
 
-struct SpriteRecord;
-
 constexpr int32_t kSpriteSystemMemory = 1;  // only when the mode is exactly 1
 constexpr int32_t kSpriteMemory = 2;        // palette indices in a heap block, no surface
 constexpr int32_t kSpriteTexture = 4;       // a texture surface, usable for 3D sprites
@@ -28,13 +26,3 @@ intptr_t SpriteExists(ObjectNumber number);  // non-zero when the number names a
 // The image's size in pixels; 0 for a number that names no sprite.
 int32_t SpriteWidth(ObjectNumber number);
 int32_t SpriteHeight(ObjectNumber number);
-
-// The common path of both loads: decodes size bytes of an image file and makes the sprite.
-intptr_t SpriteFromImage(ObjectNumber number, const uint8_t* data, size_t size, int32_t mode);
-// Fills the record's fields and makes its surface (or a memory sprite's block) for an image of
-// width by height pixels of the given bits; null when the screen cannot hold it.
-void* CreateSpriteSurface(SpriteRecord* record, int32_t width, int32_t height, int32_t bits, int32_t mode);
-
-// Copy every sprite's pixels to memory before the display may be lost, and put them back after.
-void SaveSpritePixels();
-void RestoreSpritePixels();
