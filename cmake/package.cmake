@@ -16,10 +16,24 @@ set(HURZ_PUBLIC_HEADERS
   drawing/drawing.h
   sound/sound.h
   network/network.h)
+set(record_headers)
 foreach(header ${HURZ_PUBLIC_HEADERS})
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES runtime/${header} DESTINATION include/hurz/runtime/${folder})
+  list(APPEND record_headers runtime/${header})
 endforeach()
+
+# The sizes of the records those headers share, as the library sees them (compiled with every
+# definition its own sources get), for the package test: record_sizes.txt in the build folder.
+include(cmake/record_sizes.cmake)
+hurz_record_sizes(hurz_record_sizes ${CMAKE_SOURCE_DIR} OUTPUT ${CMAKE_BINARY_DIR}/record_sizes.txt ${record_headers})
+target_link_libraries(hurz_record_sizes PRIVATE hurz_runtime)
+target_compile_definitions(hurz_record_sizes PRIVATE $<TARGET_PROPERTY:hurz_runtime,COMPILE_DEFINITIONS>)
+
+# The toolchain file of this target, so that a program is configured as the library was.
+if(HURZ_TRIPLE)
+  install(FILES cmake/toolchain-${HURZ_TRIPLE}.cmake DESTINATION lib/cmake/hurz)
+endif()
 
 # The toolchain's static zlib, copied beside libpng so that a program links without either the
 # set-up's cache or the toolchain's zlib package.
