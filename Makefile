@@ -9,7 +9,7 @@
 # `make runtime` builds the library alone (no tests, tools or benchmarks) for both targets and
 # installs it as a CMake package into PREFIX/x86_64 and PREFIX/i686 (PREFIX defaults to build/stage);
 # `make stage` installs it afresh into build/stage, and `make examples` builds examples/* against
-# that, each as a project of its own.
+# that, each as a project of its own. `make docs` makes the API reference from the public headers.
 BUILD      := build
 CACHE      ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/hurz
 JOBS       ?= $(shell nproc)
@@ -33,7 +33,7 @@ CONFIGURE32 = cmake -S . -B $(BUILD)/i686 -DCMAKE_BUILD_TYPE=$(CONFIG) -DHURZ_TE
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
   -DHURZ_DEPS=$(CACHE)/i686-w64-mingw32 -DHURZ_DIST_BIRD=$(abspath $(BUILD))/bin/squeaker_bird.png >/dev/null
 
-.PHONY: all setup build build64 build32 library runtime stage examples dist native native-test test fuzz \
+.PHONY: all setup build build64 build32 library runtime stage examples docs dist native native-test test fuzz \
   alloc-sweep bench run clean
 
 all: build
@@ -81,6 +81,12 @@ examples: stage
 	  cmake --build $(BUILD)/examples/$$arch/$$(basename $$project) -j$(JOBS) -- --no-print-directory \
 	    || exit 1; done; done
 
+# The API reference: build/x86_64/docs/html/index.html. It fails on any undocumented public command.
+docs: setup
+	@$(CONFIGURE64)
+	@cmake --build $(BUILD)/x86_64 --target docs -- --no-print-directory
+
+# One zip archive per target; the 32-bit one takes the bird the 64-bit build drew.
 dist: build
 	@cmake --build $(BUILD)/x86_64 --target dist -- --no-print-directory
 	@cmake --build $(BUILD)/i686 --target dist -- --no-print-directory
