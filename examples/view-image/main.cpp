@@ -13,7 +13,7 @@
 #include "runtime/core/runtime.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/sprites.h"
-#include "runtime/screen/sprites3d_commands.h"
+#include "runtime/screen/sprites3d.h"
 #include "runtime/window/window.h"
 
 namespace {

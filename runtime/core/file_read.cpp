@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "runtime/core/file_read_internal.h"
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
 #include "runtime/core/runtime_internal.h"
 
 namespace {

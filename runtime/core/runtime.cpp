@@ -7,9 +7,9 @@
 
 #include <cstring>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
 #include "runtime/core/random.h"
-#include "runtime/core/registry.h"
+#include "runtime/core/registry_internal.h"
 #include "runtime/core/runtime_internal.h"
 #include "runtime/core/text.h"
 #include "runtime/drawing/drawing.h"

@@ -1,6 +1,7 @@
-// The runtime's one start and one end, and the reason behind a failed command. A program calls
-// StartRuntime() before any other command and EndRuntime() after its last one; between them every
-// command that returns 0 (or null) on failure leaves one line in RuntimeErrorText() saying why.
+/// \file
+/// The runtime's one start and one end, and the reason behind a failed command. A program calls
+/// StartRuntime() before any other command and EndRuntime() after its last one; between them every
+/// command that returns 0 (or null) on failure leaves one line in RuntimeErrorText() saying why.
 #pragma once
 #include <cstdint>
 
@@ -15,7 +16,7 @@ constexpr uint32_t kRuntimeNetwork = 0x20;    ///< network connections (Winsock)
 constexpr uint32_t kRuntimeAll = 0x3F;        ///< every library above
 
 /// Starts the runtime with every library: StartRuntime(kRuntimeAll).
-/// @return 1 when every library started; 0 when one could not (see the form with libraries).
+/// \return 1 when every library started; 0 when one could not (see the form with libraries).
 int32_t StartRuntime();
 /// Starts the runtime: its heap (unless the program handed it one with UseRuntimeHeap), the core
 /// libraries in the program's start-up order, the PNG decoder, the 1 ms timer period behind
@@ -24,8 +25,8 @@ int32_t StartRuntime();
 /// failed, so that a program may go on without, say, sound.
 /// Calling it again starts only the libraries not started yet; calling a library's own start
 /// routine (InitSprite(), InitSound(), ...) as well is harmless.
-/// @param libraries kRuntime... bits or-ed together.
-/// @return 1 when every library asked for started; 0 when one could not, RuntimeErrorText()
+/// \param libraries kRuntime... bits or-ed together.
+/// \return 1 when every library asked for started; 0 when one could not, RuntimeErrorText()
 /// naming the first that failed and why. After EndRuntime() it returns 0: a program starts the
 /// runtime once.
 int32_t StartRuntime(uint32_t libraries);
@@ -39,5 +40,5 @@ void EndRuntime();
 /// `sound: "boom.wav" cannot be opened: no such file`, starting with the library's name.
 /// Cleared (the empty text) by the next such command that succeeds. Nothing is logged or shown by
 /// the runtime itself.
-/// @return the text, never null; valid until the next runtime command.
+/// \return the text, never null; valid until the next runtime command.
 const char* RuntimeErrorText();

@@ -4,8 +4,8 @@
 #include "runtime/input/mouse.h"
 
 #include "runtime/core/runtime_internal.h"
-#include "runtime/input/keyboard.h"
-#include "runtime/screen/screen.h"
+#include "runtime/input/input_internal.h"
+#include "runtime/screen/screen_internal.h"
 
 MouseState gMouse;
 

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "runtime/core/registry_internal.h"
 #include "runtime/core/runtime_internal.h"
 #include "runtime/screen/screen_internal.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "runtime/core/runtime_internal.h"
-#include "runtime/screen/screen.h"
+#include "runtime/screen/screen_internal.h"
 #include "runtime/screen/sprite_clip.h"
 #include "runtime/screen/sprite_pixels.h"
 #include "runtime/screen/sprites.h"

@@ -1,15 +1,15 @@
 // DirectSound start-up, sounds made from WAVE files and images in memory, playing them, and
 // release. The WAVE parsing itself lives in wave.cpp; this file only turns what it finds into
 // DirectSound buffers and drives them.
-#include "runtime/sound/sound.h"
-
 #include <cstdio>
 #include <cstring>
 
 #include "runtime/core/file_read_internal.h"
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/registry_internal.h"
 #include "runtime/core/runtime_internal.h"
-#include "runtime/screen/screen.h"
+#include "runtime/screen/screen_internal.h"
+#include "runtime/sound/sound_internal.h"
 #include "runtime/sound/sound_levels.h"
 #include "runtime/sound/wave.h"
 

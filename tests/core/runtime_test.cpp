@@ -8,15 +8,14 @@
 
 #include <string>
 
-#include "runtime/core/heaps.h"
-#include "runtime/core/text.h"
-#include "runtime/input/keyboard.h"
-#include "runtime/input/mouse.h"
-#include "runtime/network/network.h"
-#include "runtime/screen/image_decoders.h"
-#include "runtime/screen/screen.h"
-#include "runtime/screen/sprites3d.h"
-#include "runtime/sound/sound.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/text_internal.h"
+#include "runtime/input/input_internal.h"
+#include "runtime/network/network_internal.h"
+#include "runtime/screen/image_decoders_internal.h"
+#include "runtime/screen/screen_internal.h"
+#include "runtime/screen/sprites3d_internal.h"
+#include "runtime/sound/sound_internal.h"
 #include "runtime/window/window.h"
 #include "runtime/window/window_internal.h"
 #include "support/test_child.h"

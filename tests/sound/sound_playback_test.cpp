@@ -3,18 +3,19 @@
 // the reasons given for unknown numbers, bad values and files that are no usable WAVE file.
 //
 // windows.h and mmsystem.h come first on purpose: mmsystem.h defines PlaySound as a macro for
-// Win32's PlaySoundA, and this file only compiles while the runtime's PlaySound(number, flags)
-// keeps its name.
+// Win32's PlaySoundA before the runtime's header declares its PlaySound(number, flags), which this
+// file calls by that name (play_sound_name_test.cpp has the other order).
 #include <windows.h>
 // (mmsystem.h builds on windows.h)
-#include <mmsystem.h>
 #include <gtest/gtest.h>
+#include <mmsystem.h>
 
 #include <cstdio>
 #include <string>
 
 #include "runtime/core/runtime.h"
 #include "runtime/sound/sound.h"
+#include "runtime/sound/sound_internal.h"
 #include "support/screen_fixture.h"
 #include "wave_image.h"
 
