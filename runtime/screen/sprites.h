@@ -51,6 +51,7 @@ int32_t SpriteHeight(ObjectNumber number);
 /// Draws a plain or system-memory sprite (loaded with mode 0 or 1) on the screen's back buffer
 /// (or on the sprite SelectOutput() chose), every pixel as it is. The parts that lie off the
 /// screen are cut away.
+/// \param number the sprite's number.
 /// \param x,y where the sprite's top left pixel goes, in pixels from the back buffer's top left;
 /// any values, negative ones and ones past the screen included.
 /// \return 1 when drawn, also when the sprite lies wholly off the screen (nothing to draw); 0 for a
@@ -60,9 +61,12 @@ int32_t DisplaySprite(ObjectNumber number, int32_t x, int32_t y);
 /// Draws a plain or system-memory sprite as DisplaySprite() does, leaving out every pixel of its
 /// transparent colour: the colour of its top left pixel as loaded, unless TransparentSpriteColor()
 /// set another.
+/// \param number the sprite's number.
+/// \param x,y where the sprite's top left pixel goes, as for DisplaySprite().
 /// \return as DisplaySprite().
 int32_t DisplayTransparentSprite(ObjectNumber number, int32_t x, int32_t y);
 /// Sets the colour that DisplayTransparentSprite() leaves out of a plain or system-memory sprite.
+/// \param number the sprite's number.
 /// \param colour a COLORREF, 0x00BBGGRR (255 is red), as the sprite's pixels hold it on this
 /// screen (a 16-bit screen keeps 5 or 6 bits of each); a palette index on an 8-bit screen.
 /// \return 1, or 0 for a number that names no sprite or a sprite of another mode.

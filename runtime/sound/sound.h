@@ -47,10 +47,13 @@ intptr_t LoadSound(ObjectNumber number, const char* file);
 #endif
 
 /// Plays a sound from its start; a sound already playing starts again.
+/// \param number the sound's number.
 /// \param flags 0 to play it once, kSoundLoop to repeat it until StopSound().
 /// \return 1, or 0 for a number that names no sound, unknown flags, or a device that refuses.
 int32_t PlaySound(ObjectNumber number, int32_t flags);
 /// Plays a sound once from its start: PlaySound(number, 0).
+/// \param number the sound's number.
+/// \return as PlaySound(number, flags).
 int32_t PlaySound(ObjectNumber number);
 /// PlaySound() under the name mmsystem.h's macro gives it (see above).
 inline int32_t PlaySoundA(ObjectNumber number, int32_t flags) { return PlaySound(number, flags); }
@@ -61,23 +64,28 @@ inline int32_t PlaySoundW(ObjectNumber number, int32_t flags) { return PlaySound
 /// PlaySound() under the name mmsystem.h's macro gives it with UNICODE.
 inline int32_t PlaySoundW(ObjectNumber number) { return PlaySound(number); }
 /// Stops a sound and rewinds it to its start.
+/// \param number the sound's number.
 /// \return 1, or 0 for a number that names no sound.
 int32_t StopSound(ObjectNumber number);
 /// Whether a sound is playing now.
+/// \param number the sound's number.
 /// \return 1 while it plays (once or in a loop); 0 when it stopped or ended, and 0 with
 ///   RuntimeErrorText() saying why for a number that names no sound.
 int32_t SoundStatus(ObjectNumber number);
 /// Sets a sound's volume, kept for every later PlaySound() until changed.
+/// \param number the sound's number.
 /// \param percent 100 (as loaded, the loudest) down to 0 (silent); 50 is half the amplitude, 6 dB
 ///   down.
 /// \return 1, or 0 for a number that names no sound or a percent outside 0 to 100.
 int32_t SoundVolume(ObjectNumber number, int32_t percent);
 /// Sets where a sound is heard between the left and right speakers.
+/// \param number the sound's number.
 /// \param pan -100 (left only) through 0 (both, as loaded) to 100 (right only); the other side is
 ///   attenuated as SoundVolume() would with 100 - |pan| percent.
 /// \return 1, or 0 for a number that names no sound or a pan outside -100 to 100.
 int32_t SoundPan(ObjectNumber number, int32_t pan);
 /// Sets the rate a sound is played at, which changes its pitch and its length.
+/// \param number the sound's number.
 /// \param hertz samples per second from 100 to 100000, or 0 for the sound's own rate.
 /// \return 1, or 0 for a number that names no sound or a rate outside that range.
 int32_t SoundFrequency(ObjectNumber number, int32_t hertz);
