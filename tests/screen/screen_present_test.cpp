@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "runtime/core/platform.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/screen/sprites.h"
 #include "support/bmp_images.h"
@@ -264,6 +265,24 @@ TEST(FullScreen, LostDisplayIsRebuiltWithTheSpritesPixels) {
     EXPECT_EQ(front.at(5, 5), 0x0000FFu);
   }
   OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+}
+
+// A full screen holds the 1 ms timer period while it is open; the library's end gives it back,
+// and the library started again balances its next full screen as before.
+TEST(FullScreen, EndingTheLibraryGivesBackTheTimerPeriod) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  int32_t holds = PlatformFineTimerHolds();
+  ASSERT_EQ(OpenScreen(width, height, 32, "hurz"), 1);
+  EXPECT_EQ(PlatformFineTimerHolds(), holds + 1);
+  EndScreen();
+  EXPECT_EQ(PlatformFineTimerHolds(), holds);
+  EXPECT_EQ(gScreen.screenWidth, 0);
+  ASSERT_NE(InitSprite(), 0);
+  ASSERT_EQ(OpenScreen(width, height, 32, "hurz"), 1);
+  EXPECT_EQ(PlatformFineTimerHolds(), holds + 1);
+  OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(PlatformFineTimerHolds(), holds);
 }
 
 TEST(FullScreen, RefusedModeLeavesNoScreen) {
