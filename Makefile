@@ -6,6 +6,8 @@
 # (the grid beside its peers natively, then bench_grid.exe and frame_bench.exe under Wine), their
 # output also kept in build/bench/; `make alloc-sweep` fails every allocation point of every
 # allocation-failure scenario (the tests sample them).
+# `make soak-tests` runs the Wine tests that drive windows, focus and keys SOAK_RUNS times with
+# SOAK_LOAD processor-bound processes beside them and reports every failure (build/x86_64/soak/).
 # `make stage` installs the runtime as a CMake package for each target (build/stage/x86_64 and
 # build/stage/i686); `make examples` builds examples/* against it, each as a project of its own.
 BUILD      := build
@@ -16,12 +18,16 @@ NATIVE     := $(BUILD)/native
 FUZZ_SECONDS ?= 60
 STAGE      := $(BUILD)/stage
 EXAMPLES   := view-image fetch
+SOAK_RUNS  ?= 20
+SOAK_LOAD  ?= 2
+SOAK_TESTS ?= dist examples window e2e input app screen
 export HURZ_CACHE := $(CACHE)
 # The native project's configuration, shared by the sanitizer build and the optimised benchmark.
 NATIVE_CONFIGURE = cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DHURZ_PNGSUITE=$(CACHE)/src/libpng/contrib/pngsuite >/dev/null
 
-.PHONY: all setup build build64 build32 stage examples dist native native-test test fuzz alloc-sweep bench run clean
+.PHONY: all setup build build64 build32 stage examples dist native native-test test soak-tests fuzz alloc-sweep bench run \
+  clean
 
 all: build
 
@@ -73,6 +79,9 @@ native-test: native
 
 test: build examples dist native-test
 	@scripts/harness.sh $(BUILD)/x86_64 ctest --test-dir $(BUILD)/x86_64 --output-on-failure -j$(JOBS)
+
+soak-tests: build examples dist
+	@scripts/soak-tests.sh $(BUILD)/x86_64 $(SOAK_RUNS) $(SOAK_LOAD) $(SOAK_TESTS)
 
 fuzz: native
 	@scripts/fuzz.sh $(NATIVE) $(FUZZ_SECONDS)

@@ -1,5 +1,6 @@
 // The demonstration as a user meets it: hurz.exe started as its own process, its window found,
-// its client area captured from the X display, and the pointer and keys driven with xdotool.
+// its client area captured from the X display, and the pointer and keys driven with xdotool, each
+// press made with the window in front and repeated when the demo did not see it.
 #pragma once
 #include <windows.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "support/client_capture.h"
+#include "support/foreground.h"
 #include "support/unix_command.h"
 
 class DemoProcess {
@@ -36,19 +38,20 @@ class DemoProcess {
     CloseHandle(process_.hProcess);
   }
 
-  // The demo's window 0, once it shows its frames.
-  HWND WaitForWindow(DWORD timeoutMs = 20000) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-      HWND window = FindWindowA("WindowClass_0", "hurz");
-      if (window && IsWindowVisible(window)) {
-        window_ = window;
-        Sleep(500);  // a few frames
-        return window;
-      }
-      if (Exited()) return nullptr;
-      Sleep(50);
-    }
-    return nullptr;
+  // The demo's window 0 once it is shown, and in front as the demo's start leaves it (briefly
+  // waited for; a test that sends input brings it to the front itself).
+  HWND WaitForWindow(DWORD timeoutMs = 30000) {
+    HWND window = nullptr;
+    WaitUntil(
+        [&] {
+          window = FindWindowA("WindowClass_0", "hurz");
+          return (window && IsWindowVisible(window)) || Exited();
+        },
+        timeoutMs);
+    if (!window || !IsWindowVisible(window) || Exited()) return nullptr;
+    window_ = window;
+    WaitUntil([&] { return GetForegroundWindow() == window; }, 5000);
+    return window;
   }
 
   bool Exited() { return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
@@ -70,21 +73,20 @@ class DemoProcess {
     return p;
   }
 
-  bool MovePointer(int clientX, int clientY) const {
-    POINT p = ScreenPoint(clientX, clientY);
-    return RunUnixCommand("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y)) == 0;
-  }
+  // Moves the pointer to a client point and waits until it is there.
+  bool MovePointer(int clientX, int clientY) const { return MovePointerTo(ScreenPoint(clientX, clientY)); }
 
   ClientPicture Capture() const { return CaptureClientArea(window_); }
 
-  // Presses and releases Escape with the pointer over the window.
-  bool PressEscape() const {
-    if (!MovePointer(400, 300)) return false;
-    Sleep(150);
-    bool pressed = RunUnixCommand("xdotool keydown Escape") == 0;
-    Sleep(300);
-    RunUnixCommand("xdotool keyup Escape");
-    return pressed;
+  // Brings the window to the front with the pointer at a client point.
+  bool BringToFront(int clientX = 400, int clientY = 300) const {
+    return ::BringToFront(window_, POINT{clientX, clientY});
+  }
+
+  // Holds Escape over the window, pressing again while the demo goes on, until it has ended.
+  bool PressEscape() {
+    return PressKeyUntil(
+        window_, "Escape", [this] { return Exited(); }, POINT{400, 300});
   }
 
  private:
