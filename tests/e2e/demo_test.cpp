@@ -67,16 +67,17 @@ int CountColour(const ClientPicture& picture, uint32_t colour, int left, int top
   return n;
 }
 
-// The first pictures of a freshly started demo: captured until the grid shows (starting Direct3D
-// in a new process can take a few seconds).
+// The first picture of a freshly started demo that shows the grid (starting Direct3D in a new
+// process can take a few seconds; a busy display may show a window black for a moment).
 ClientPicture CaptureOnceDrawn(DemoProcess& demo) {
+  ClientPicture picture;
   WaitUntil(
       [&] {
-        ClientPicture picture = demo.Capture();
+        picture = demo.Capture();
         return picture.width == 800 && ReadGrid(picture).classified >= 400;
       },
       30000);
-  return demo.Capture();
+  return picture;
 }
 
 bool TextShown(const ClientPicture& picture) { return CountColour(picture, kWhite, 0, 578, 200, 600) > 10; }
@@ -101,7 +102,7 @@ ClientPicture DragPlayerTo(DemoProcess& demo, int x, int y) {
   EXPECT_TRUE(WaitUntil(
       [&] {
         released = demo.Capture();
-        return released.width == 800 && MarkerDiscPixels(released, x, y) < 20;
+        return released.width == 800 && ReadGrid(released).classified >= 400 && MarkerDiscPixels(released, x, y) < 20;
       },
       10000))
       << "the player is still drawn held";
@@ -119,6 +120,13 @@ class Demo : public ::testing::Test {
     ASSERT_TRUE(demo_.BringToFront(400, 300));
     first_ = CaptureOnceDrawn(demo_);
     ASSERT_EQ(first_.width, 800);
+  }
+  // A failing test leaves the first picture it read and the window as it is now in /tmp.
+  void TearDown() override {
+    if (!HasFailure()) return;
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    SavePicture(first_, "Z:/tmp/hurz-e2e-" + name + "-first.ppm");
+    SavePicture(demo_.Capture(), "Z:/tmp/hurz-e2e-" + name + "-last.ppm");
   }
   DemoProcess demo_;
   ClientPicture first_;
@@ -203,7 +211,7 @@ TEST_F(Demo, SpaceBarMovesThePlayerToThePointerWhereItStays) {
   // elsewhere (seen there, then given time) show it in the same place.
   ASSERT_TRUE(demo_.BringToFront(700, 100));
   Sleep(400);
-  ClientPicture later = demo_.Capture();
+  ClientPicture later = CaptureOnceDrawn(demo_);
   ASSERT_EQ(later.width, 800);
   EXPECT_EQ(later.at(x + 10, y), kRed);
   EXPECT_EQ(later.at(x + 49, y + 20), kRed);

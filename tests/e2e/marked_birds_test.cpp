@@ -181,6 +181,12 @@ int CountColour(const ClientPicture& picture, uint32_t colour, const Box& box) {
   return n;
 }
 
+// A picture of a drawn frame: the green outlines of the empty cells show (a busy display may show
+// the window black for a moment).
+bool Drawn(const ClientPicture& picture) {
+  return picture.width == 800 && CountColour(picture, 0x00FF00, Box{0, 0, 800, kGridBottom}) > 2000;
+}
+
 // The held player's sprite near the pointer: its pixels (blue well above the disc's own) and the
 // direction from its blue half to its magenta half, in degrees.
 struct HeldSprite {
@@ -259,7 +265,7 @@ class DemoWithMarkedBirds : public ::testing::Test {
       WaitUntil(
           [&] {
             two = demo_.Capture();
-            if (two.width != 800) return false;
+            if (!Drawn(two)) return false;
             double turned = std::fmod(ReadHeldSprite(two, x, y, disc).pointing - before + 720, 360);
             return turned > 1 && turned < 359;
           },
@@ -275,7 +281,7 @@ class DemoWithMarkedBirds : public ::testing::Test {
     WaitUntil(
         [&] {
           released = demo_.Capture();
-          return released.width == 800 && CountColour(released, disc, quarter) == 0;
+          return Drawn(released) && CountColour(released, disc, quarter) == 0;
         },
         10000);
     return released;

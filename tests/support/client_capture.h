@@ -48,3 +48,16 @@ inline ClientPicture CaptureClientArea(HWND window) {
     }
   return picture;
 }
+
+// Writes a picture as a binary PPM file (a Windows path), for looking at what a failing test saw.
+inline bool SavePicture(const ClientPicture& picture, const std::string& path) {
+  FILE* file = fopen(path.c_str(), "wb");
+  if (!file) return false;
+  fprintf(file, "P6\n%d %d\n255\n", picture.width, picture.height);
+  for (uint32_t colour : picture.pixels) {
+    uint8_t rgb[3] = {static_cast<uint8_t>(colour), static_cast<uint8_t>(colour >> 8),
+                      static_cast<uint8_t>(colour >> 16)};
+    fwrite(rgb, 1, 3, file);
+  }
+  return fclose(file) == 0;
+}

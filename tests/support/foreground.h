@@ -7,6 +7,7 @@
 #pragma once
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -66,19 +67,21 @@ inline bool BringToFront(HWND window, POINT client = {-1, -1}, DWORD timeoutMs =
 
 // Holds an input down (the xdotool command `down`; `up` lets it go) with the window in front and the
 // pointer at the client point until done() holds: a press not seen within holdMs is let go and
-// made again, the window brought to the front first, until timeoutMs has passed. True once done()
-// held; the input is then still down, for the caller to let go.
+// made again, the window brought to the front first, until timeoutMs has passed. A window that
+// went away (the press ended its program) is given the rest of the time to show done(). True once
+// done() held; the input is then still down, for the caller to let go.
 inline bool HoldUntil(HWND window, const std::string& down, const std::string& up, const std::function<bool()>& done,
                       POINT client, DWORD holdMs, DWORD timeoutMs) {
   DWORD start = GetTickCount();
-  do {
-    if (!BringToFront(window, client, timeoutMs / 3)) continue;
+  auto left = [&] { return timeoutMs - std::min<DWORD>(GetTickCount() - start, timeoutMs); };
+  while (IsWindow(window) && left() > 0) {
+    if (!BringToFront(window, client, std::min<DWORD>(left(), timeoutMs / 3))) continue;
     if (RunUnixCommand("xdotool " + down) != 0) continue;
-    if (WaitUntil(done, holdMs)) return true;
+    if (WaitUntil(done, std::min<DWORD>(holdMs, left()))) return true;
     RunUnixCommand("xdotool " + up);
     holdMs += holdMs / 2;  // a slower machine gets longer presses
-  } while (IsWindow(window) && GetTickCount() - start < timeoutMs);
-  return false;
+  }
+  return WaitUntil(done, left());
 }
 
 // A key (xdotool's name for it) held until done(), then let go.
