@@ -125,8 +125,10 @@ class Demo : public ::testing::Test {
   void TearDown() override {
     if (!HasFailure()) return;
     std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    SavePicture(first_, "Z:/tmp/hurz-e2e-" + name + "-first.ppm");
-    SavePicture(demo_.Capture(), "Z:/tmp/hurz-e2e-" + name + "-last.ppm");
+    std::string path = RunTempPath(name);
+    SavePicture(first_, "Z:" + path + "-first.ppm");
+    SavePicture(demo_.Capture(), "Z:" + path + "-last.ppm");
+    ADD_FAILURE() << "the pictures are in " << path << "-first.ppm and -last.ppm";
   }
   DemoProcess demo_;
   ClientPicture first_;
@@ -280,7 +282,7 @@ TEST_F(Demo, OutOfFrontItShowsNoFocusAndIgnoresEscape) {
 }
 
 TEST(DemoWithoutItsPicture, RunsWithGridAndBoxesButNoBirds) {
-  std::string folder = "Z:\\tmp\\hurz-e2e-nobird";
+  std::string folder = "Z:" + RunTempPath("e2e-nobird");
   CreateDirectoryA(folder.c_str(), nullptr);
   DemoProcess demo;
   ASSERT_TRUE(demo.Start(folder));
@@ -347,8 +349,8 @@ FailedStart StartWithEnvironment(const std::string& variables) {
 
 // An ALSA configuration whose default device does not exist.
 TEST(DemoWithoutSound, ReportsInitSoundAndEndsWithZero) {
-  const char* config = "/tmp/hurz-e2e-noaudio.conf";
-  std::string winConfig = std::string("Z:") + config;
+  std::string config = RunTempPath("e2e-noaudio.conf");
+  std::string winConfig = "Z:" + config;
   FILE* file = fopen(winConfig.c_str(), "w");
   ASSERT_NE(file, nullptr);
   fputs("pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n", file);

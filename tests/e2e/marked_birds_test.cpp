@@ -220,7 +220,7 @@ HeldSprite ReadHeldSprite(const ClientPicture& picture, int px, int py, uint32_t
 class DemoWithMarkedBirds : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string folder = "Z:\\tmp\\hurz-e2e-marked";
+    std::string folder = "Z:" + RunTempPath("e2e-marked");
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string png = MarkedBirdPng();
     ASSERT_FALSE(png.empty());

@@ -92,7 +92,7 @@ int CaptureUntilShown(HWND window, int scale, std::string* first) {
 }  // namespace
 
 TEST(ViewImage, ShowsAPngPixelForPixelFollowsTheSizingAndEndsOnEscape) {
-  std::string file = WriteFile("Z:/tmp/hurz-view-image-test.png", PicturePng());
+  std::string file = WriteFile("Z:" + RunTempPath("view-image-test.png"), PicturePng());
   ASSERT_FALSE(file.empty());
   SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);  // the runtime sizes windows itself
   Viewer viewer(file);
@@ -125,7 +125,7 @@ TEST(ViewImage, ShowsAPngPixelForPixelFollowsTheSizingAndEndsOnEscape) {
 }
 
 TEST(ViewImage, AFileThatIsNoPictureGivesAMessageBoxAndExitCodeOne) {
-  std::string file = WriteFile("Z:/tmp/hurz-view-image-test.txt", "this is no picture\n");
+  std::string file = WriteFile("Z:" + RunTempPath("view-image-test.txt"), "this is no picture\n");
   ASSERT_FALSE(file.empty());
   Viewer viewer(file);
   HWND box = WaitForWindow("#32770", "view-image");

@@ -18,11 +18,11 @@ struct ClientPicture {
 
 inline ClientPicture CaptureClientArea(HWND window) {
   ClientPicture picture;
-  const char* shot = "/tmp/hurz-client-shot.rgb";
-  if (RunUnixCommand(std::string("import -window root -depth 8 rgb:") + shot, 20000) != 0) return picture;
+  const std::string shot = RunTempPath("client-shot.rgb");
+  if (RunUnixCommand("import -window root -depth 8 rgb:" + shot, 20000) != 0) return picture;
   int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
   std::vector<uint8_t> rgb(static_cast<size_t>(screenWidth) * screenHeight * 3);
-  std::string path = std::string("Z:") + shot;
+  std::string path = "Z:" + shot;
   FILE* file = fopen(path.c_str(), "rb");
   if (!file) return picture;
   size_t got = fread(rgb.data(), 1, rgb.size(), file);
