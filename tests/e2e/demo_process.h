@@ -16,7 +16,10 @@ class DemoProcess {
  public:
   // Starts hurz.exe from programDir (the build's bin folder when empty) in the given working
   // folder (the program's folder when empty).
+  // A demo of an earlier test can still show on the display for a moment after its process ended:
+  // its window would hide this one's, so the start waits until none is seen.
   bool Start(const std::string& workingDir = "", const std::string& programDir = "") {
+    WaitUntil([] { return RunUnixCommand("xdotool search --onlyvisible --name '^hurz$'") == 1; }, 30000);
     std::string bin = programDir.empty() ? HURZ_TEST_BIN_DIR : programDir;
     std::string line = "\"" + bin + "\\hurz.exe\"";
     std::string dir = workingDir.empty() ? bin : workingDir;
