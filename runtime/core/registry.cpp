@@ -1,10 +1,10 @@
 // ObjectRegistry, node lists, library states and the loaded-modules registry.
-#include "runtime/core/registry.h"
-
 #include <cstdint>
 #include <cstring>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/registry_internal.h"
 
 LoadedModulesState gLoadedModules;
 

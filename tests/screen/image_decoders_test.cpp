@@ -1,8 +1,6 @@
 // The image decoder registry and the PNG decoder: registration order, file and memory modes, every
 // colour type's row layout on images with known pixels, the test suite's interlaced twins, and
 // damaged files that must fail without reading past their block.
-#include "runtime/screen/image_decoders.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "runtime/core/platform.h"
+#include "runtime/screen/image_decoders_internal.h"
 #include "runtime/screen/png_decoder.h"
 #include "runtime/screen/sprite_source.h"
 #include "support/guarded_memory.h"

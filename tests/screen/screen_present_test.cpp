@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "runtime/core/platform.h"
+#include "runtime/core/registry_internal.h"
 #include "runtime/drawing/drawing.h"
+#include "runtime/screen/screen_internal.h"
 #include "runtime/screen/sprites.h"
 #include "support/bmp_images.h"
 #include "support/client_capture.h"
