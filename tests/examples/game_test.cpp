@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/client_capture.h"
+#include "support/foreground.h"
 #include "support/unix_command.h"
 
 namespace {
@@ -79,39 +80,6 @@ HWND WaitForVisibleWindow(DWORD timeoutMs) {
   return nullptr;
 }
 
-// The test display has no window manager and its focus follows the pointer: the pointer goes
-// into the window, which is brought to the front, until Windows reports it in front.
-bool GiveFocus(HWND window) {
-  RECT r;
-  GetWindowRect(window, &r);
-  std::string move =
-      "xdotool mousemove " + std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2);
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 15000; Sleep(200)) {
-    RunUnixCommand(move);
-    SetForegroundWindow(window);
-    if (GetForegroundWindow() == window) return true;
-  }
-  return false;
-}
-
-// Holds a key down until the captures show what it is for, pressing it again now and then in case
-// a press was lost, for at most timeoutMs; then lets it go. Whether the condition was seen.
-template <typename Seen>
-bool HoldKeyUntil(HWND window, const std::string& key, DWORD timeoutMs, Seen seen) {
-  bool done = false;
-  DWORD start = GetTickCount(), pressed = start;
-  RunUnixCommand("xdotool keydown " + key);
-  while (!done && GetTickCount() - start < timeoutMs) {
-    done = seen(CaptureClientArea(window));
-    if (!done && GetTickCount() - pressed > 4000) {
-      GiveFocus(window);
-      RunUnixCommand("xdotool keyup " + key + " keydown " + key);
-      pressed = GetTickCount();
-    }
-  }
-  RunUnixCommand("xdotool keyup " + key);
-  return done;
-}
 }  // namespace
 
 TEST(GameExample, ArrowsMoveTheCreatureSpaceRingsTheChimeAndEscapeEnds) {
@@ -119,47 +87,43 @@ TEST(GameExample, ArrowsMoveTheCreatureSpaceRingsTheChimeAndEscapeEnds) {
   ASSERT_TRUE(game.Start());
   HWND window = WaitForVisibleWindow(30000);
   ASSERT_NE(window, nullptr) << "no game window";
-  ASSERT_TRUE(GiveFocus(window)) << "the game window does not get the focus";
+  ASSERT_TRUE(BringToFront(window)) << "the game window does not come to the front";
 
   // The creature shows, in the middle, with the magenta around it left out.
   Box start;
   ClientPicture first;
-  for (DWORD begin = GetTickCount(); !start.found() && GetTickCount() - begin < 15000; Sleep(100)) {
-    first = CaptureClientArea(window);
-    start = FindCreature(first);
-  }
+  WaitUntil(
+      [&] {
+        first = CaptureClientArea(window);
+        start = FindCreature(first);
+        return start.found();
+      },
+      15000);
   ASSERT_TRUE(start.found()) << "no creature on the screen";
   EXPECT_NEAR((start.left + start.right) / 2, 320, 20);
   EXPECT_NEAR((start.top + start.bottom) / 2, 240, 20);
   EXPECT_EQ(CountColour(first, kKeyMagenta), 0) << "the transparent colour was drawn";
-  EXPECT_EQ(first.at(kLightX, kLightY) == kLightGreen, false) << "the light is on before the chime";
+  EXPECT_NE(first.at(kLightX, kLightY), kLightGreen) << "the light is on before the chime";
 
   Box moved;
-  EXPECT_TRUE(HoldKeyUntil(window, "Right", 30000, [&](const ClientPicture& shot) {
-    moved = FindCreature(shot);
+  EXPECT_TRUE(PressKeyUntil(window, "Right", [&] {
+    moved = FindCreature(CaptureClientArea(window));
     return moved.found() && moved.left >= start.left + 40;
   })) << "Right did not move the creature";
   EXPECT_NEAR(moved.top, start.top, 1) << "Right moved it up or down";
   Box lowered;
-  EXPECT_TRUE(HoldKeyUntil(window, "Down", 30000, [&](const ClientPicture& shot) {
-    lowered = FindCreature(shot);
+  EXPECT_TRUE(PressKeyUntil(window, "Down", [&] {
+    lowered = FindCreature(CaptureClientArea(window));
     return lowered.found() && lowered.top >= moved.top + 40;
   })) << "Down did not move the creature";
 
   // The light follows SoundStatus: on while the chime rings, off once StopSound ended it.
-  EXPECT_TRUE(HoldKeyUntil(window, "space", 30000, [&](const ClientPicture& shot) {
-    return shot.at(kLightX, kLightY) == kLightGreen;
+  EXPECT_TRUE(PressKeyUntil(window, "space", [&] {
+    return CaptureClientArea(window).at(kLightX, kLightY) == kLightGreen;
   })) << "the chime did not play";
-  bool off = false;
-  for (DWORD begin = GetTickCount(); !off && GetTickCount() - begin < 15000; Sleep(100))
-    off = CaptureClientArea(window).at(kLightX, kLightY) != kLightGreen;
-  EXPECT_TRUE(off) << "the chime went on after the space bar was let go";
+  EXPECT_TRUE(WaitUntil([&] { return CaptureClientArea(window).at(kLightX, kLightY) != kLightGreen; }, 15000))
+      << "the chime went on after the space bar was let go";
 
-  long code = -1;
-  for (int press = 0; press < 5 && code == -1; ++press) {
-    GiveFocus(window);
-    RunUnixCommand("xdotool keydown Escape sleep 0.3 keyup Escape");
-    code = game.ExitCode(5000);
-  }
-  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(PressKeyUntil(window, "Escape", [&] { return game.ExitCode(0) != -1; })) << "Escape did not end it";
+  EXPECT_EQ(game.ExitCode(10000), 0);
 }

@@ -17,6 +17,7 @@
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_internal.h"
 #include "support/screen_fixture.h"
+#include "support/unix_command.h"
 #include "wave_image.h"
 
 namespace {
@@ -27,7 +28,7 @@ std::string WaveOfMs(int ms) {
 }
 
 std::string WriteTempFile(const char* name, const std::string& bytes) {
-  std::string path = std::string("Z:/tmp/hurz-sound-") + std::to_string(GetCurrentProcessId()) + "-" + name;
+  std::string path = "Z:" + RunTempPath(std::string("sound-") + name);
   FILE* out = fopen(path.c_str(), "wb");
   if (!out) return "";
   fwrite(bytes.data(), 1, bytes.size(), out);

@@ -17,9 +17,8 @@ inline bool IsTestChild() { return GetEnvironmentVariableA("HURZ_TEST_CHILD", nu
 // Runs the tests the gtest filter names in a child; without audio, its ALSA default device does
 // not exist. The child's exit code (0: its tests passed), or -1.
 inline int RunTestChild(const char* filter, bool withoutAudio = false) {
-  char conf[64];
-  snprintf(conf, sizeof conf, "/tmp/hurz-no-audio-%lu.conf", GetCurrentProcessId());
-  std::string winConf = std::string("Z:") + conf;
+  std::string conf = RunTempPath("no-audio.conf");
+  std::string winConf = "Z:" + conf;
   std::string alsa;
   if (withoutAudio) {
     FILE* file = fopen(winConf.c_str(), "w");
