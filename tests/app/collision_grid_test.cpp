@@ -447,16 +447,21 @@ TEST(CollisionGridTiers, ThousandsOfEntitiesAgreeWithTheModel) {
 }
 
 // Query marks run up to their wrap-around: after it no entity carries a mark above the grid's,
-// and no mark left from before passes for a new one.
+// and no mark left from before passes for a new one. Two piles of twenty, each of whose queries
+// marks the nineteen others it meets; the marks wrap between the first pile's queries and the
+// second's, so that the first pile's marks are left from before the wrap.
 TEST(CollisionGridTiers, QueryMarksWrapAround) {
   EnsureAppStarted();
-  GridTwin twin(4, 4, 32, 32);
-  for (int k = 0; k < 40; ++k) twin.Add(twin.Make((float)k, (float)k, 20, 20));  // crowds of up to 40
-  ASSERT_EQ(twin.Check(), "");  // a query per entity, each marking those it met
-  twin.NearMarkWrap(5);
+  GridTwin twin(8, 8, 32, 32);
+  for (int k = 0; k < 20; ++k) twin.Add(twin.Make((float)(1 + k % 10), (float)(1 + k / 10), 10, 10));
+  for (int k = 0; k < 20; ++k) twin.Add(twin.Make((float)(130 + k % 10), (float)(130 + k / 10), 10, 10));
+  ASSERT_EQ(twin.Check(), "");  // a query per entity
+  twin.NearMarkWrap(20);
   ASSERT_EQ(twin.Check(), "");
-  EXPECT_LT(twin.Grid()->queryMark, 40u) << "wrapped, and counted on from 1";
-  twin.NearMarkWrap(0);  // the very next query that marks wraps
+  EXPECT_EQ(twin.Grid()->queryMark, 20u) << "wrapped at the second pile, and counted on from 1";
+  ASSERT_EQ(twin.Check(), "");
+  twin.NearMarkWrap(0);  // the very next query wraps
+  ASSERT_EQ(twin.Check(), "");
   ASSERT_EQ(twin.Check(), "");
 }
 
