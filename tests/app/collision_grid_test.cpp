@@ -293,7 +293,9 @@ class RandomSteps {
   void Run(int steps, int checkEvery) {
     for (int step = 1; step <= steps; ++step) {
       Step();
-      if (step % checkEvery == 0) ASSERT_EQ(twin_.Check(), "") << "step " << step;
+      if (step % checkEvery == 0) {
+        ASSERT_EQ(twin_.Check(), "") << "step " << step;
+      }
     }
   }
 
