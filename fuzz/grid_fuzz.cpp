@@ -25,12 +25,13 @@
 namespace {
 
 constexpr int kMostSteps = 300;
-constexpr size_t kMostEntities = 48;
 
 class Session {
  public:
-  Session(FuzzInput& in, grid_model::GridTwin& twin, int checkEvery)
-      : in_(in), twin_(twin), grid_(twin.Grid()), checkEvery_(checkEvery) {}
+  // The model's query walks every cell an entity lies in for every other entity: on a large grid,
+  // where one entity can lie in thousands of cells, the entities are fewer and checked less often.
+  Session(FuzzInput& in, grid_model::GridTwin& twin, bool large)
+      : in_(in), twin_(twin), grid_(twin.Grid()), checkEvery_(large ? 16 : 1), mostEntities_(large ? 12 : 48) {}
 
   void Run() {
     for (int steps = 1; steps <= kMostSteps && !in_.empty(); ++steps) {
@@ -84,7 +85,7 @@ class Session {
     switch (op % 8) {
       case 0:
       case 1:  // a new entity, added or (rarely) only made and placed: nothing happens
-        if (twin_.EntitiesMade().size() >= kMostEntities) break;
+        if (twin_.EntitiesMade().size() >= mostEntities_) break;
         if (op & 0x80) return twin_.Place(Made());
         return twin_.Add(Made());
       case 2:  // an entity added (once more: its first entry is re-placed)
@@ -113,7 +114,7 @@ class Session {
         if (Entity* e = Pick()) twin_.WithScarceMemory(in_.Byte() % 4, [&] { twin_.Place(e); });
         break;
       case 3:
-        if (twin_.EntitiesMade().size() < kMostEntities) {
+        if (twin_.EntitiesMade().size() < mostEntities_) {
           Entity* e = Made();
           twin_.WithScarceMemory(in_.Byte() % 4, [&] { twin_.Add(e); });
         }
@@ -140,6 +141,7 @@ class Session {
   grid_model::GridTwin& twin_;
   CollisionGrid* grid_;
   int checkEvery_;
+  size_t mostEntities_;
 };
 
 }  // namespace
@@ -157,8 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
   // A small grid whose cell sizes may be anything; unusable ones must be refused. The first byte's
   // upper bits force a tier on it (1 the look-ahead, 2 the staged one) or, for 7, make the grid one
-  // of 129 by 128 cells, whose size gives it the look-ahead tier and whose model is checked less
-  // often.
+  // of 129 by 128 cells, whose size gives it the look-ahead tier.
   uint8_t shape = in.Byte();
   int32_t columns = 1 + shape % 16, rows = 1 + in.Byte() % 12;
   int32_t cellWidth = in.Number(32), cellHeight = in.Number(32);
@@ -175,7 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (tierBits == 2) tier = GridTier::kStaged;
   grid_model::GridTwin twin(columns, rows, cellWidth, cellHeight, tier);
   Check(twin.Grid() != nullptr && twin.Check().empty());
-  Session session(in, twin, tierBits == 7 ? 16 : 1);
+  Session session(in, twin, tierBits == 7);
   session.Run();
   return 0;
 }

@@ -98,13 +98,13 @@ def grid(columns, rows, cw, ch, tier=CACHED):
 
 
 def crowd(tier):
-    """Forty entities, a pile of them in one corner (a query there marks what it met) and boxes wider
-    than eight columns, moved in every way the tiers place, with memory running out part-way."""
+    """Forty entities, boxes wider than eight columns and a pile in one corner (a query there marks
+    what it met), moved in every way the tiers place, with memory running out part-way."""
     out = grid(16, 12, 8, 8, tier)
+    for k in range(12):  # first, as the large grid takes only twelve entities
+        out += add(8 * k, 40 + 4 * k, 70 + 4 * k, 6)
     for k in range(24):
         out += add(k % 6, k // 6, 9 + k % 5, 9)
-    for k in range(12):
-        out += add(8 * k, 40 + 4 * k, 70 + 4 * k, 6)
     out += add(-20, 30, 200, 20) + add(3, 3, 0, 5) + add(50, 50, -4, 4) + again(5) + again(30)
     out += stir(3, 2) + UPDATE + near_wrap(2) + move(26, 1, 2) + move(31, 90, 60) + move(0, 40) + UPDATE
     out += stir(-9, 5) + scarce_update(3) + RELEASE + scarce_add(10, 10, 90, 20, 2) + scarce_place(33, 1)
