@@ -37,14 +37,14 @@ int32_t IndexValidate(const CollisionGrid* grid) {
   return used == grid->indexed ? 1 : 0;
 }
 
-// The entity's cell references: each names a distinct cell of this grid, and the one occupant node
-// of the entity in that cell, which points back at the references.
+// The entity's cell references (distinct cells of this grid: IndexValidate found them to be those of
+// the entity's range): each names the one occupant node of the entity in its cell, which points
+// back at the references.
 int32_t CellRefsValidate(const CollisionGrid* grid, const Entity* entity, const ObjectList* refs) {
   for (ListNode* ref = ObjListFirst(refs); ref; ref = ref->next) {
     auto* cell = (const GridCell*)ref->item;
     int64_t index = cell - grid->cells;
     if (index < 0 || index >= (int64_t)grid->columns * grid->rows || &grid->cells[index] != cell) return 0;
-    if (ObjListFind(refs, cell) != ref) return 0;  // each cell at most once
     int32_t seen = 0;
     bool linked = false;
     for (ListNode* o = ObjListFirst(cell->occupants); o; o = o->next) {

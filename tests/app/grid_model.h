@@ -92,6 +92,7 @@ class GridModel {
     if (r1 > rows_ - 1) r1 = rows_ - 1;
     if (c0 < 0) c0 = 0;
     if (r0 < 0) r0 = 0;
+    Node* lastRef = entry->extra;  // the references are appended one after another
     for (int64_t i = c0; i <= c1; ++i) {
       for (int64_t j = r0; j <= r1; ++j) {
         Cell& cell = cells_[(size_t)(j * columns_ + i)];
@@ -99,7 +100,8 @@ class GridModel {
         int64_t dy = cell.y < b.top ? b.top - (cell.y + cell.height) : cell.y - ((int64_t)b.top + b.height);
         if (dx < 0 && dy < 0) {
           Append(cell.occupants)->item = entity;
-          Append(entry->extra)->item = &cell;
+          lastRef = AppendAfter(entry->extra, lastRef);
+          lastRef->item = &cell;
         }
       }
     }
@@ -165,9 +167,13 @@ class GridModel {
     delete n;
   }
   Node* Append(Node* list) {
-    Node* node = AllocObject();
     Node* last = list;
     while (last->next) last = last->next;
+    return AppendAfter(list, last);
+  }
+  // The same for a list whose tail is known.
+  Node* AppendAfter(Node* list, Node* last) {
+    Node* node = AllocObject();
     list->count += 1;
     node->prev = last;
     last->next = node;
