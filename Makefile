@@ -6,8 +6,10 @@
 # (the grid beside its peers natively, then bench_grid.exe and frame_bench.exe under Wine), their
 # output also kept in build/bench/; `make alloc-sweep` fails every allocation point of every
 # allocation-failure scenario (the tests sample them).
-# `make stage` installs the runtime as a CMake package for each target (build/stage/x86_64 and
-# build/stage/i686); `make examples` builds examples/* against it, each as a project of its own.
+# `make runtime` builds the library alone (no tests, tools or benchmarks) for both targets and
+# installs it as a CMake package into PREFIX/x86_64 and PREFIX/i686 (PREFIX defaults to build/stage);
+# `make stage` installs it afresh into build/stage, and `make examples` builds examples/* against
+# that, each as a project of its own. `make docs` makes the API reference from the public headers.
 BUILD      := build
 CACHE      ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/hurz
 JOBS       ?= $(shell nproc)
@@ -15,13 +17,24 @@ CONFIG     ?= RelWithDebInfo
 NATIVE     := $(BUILD)/native
 FUZZ_SECONDS ?= 60
 STAGE      := $(BUILD)/stage
+PREFIX     ?= $(STAGE)
 EXAMPLES   := view-image fetch
 export HURZ_CACHE := $(CACHE)
 # The native project's configuration, shared by the sanitizer build and the optimised benchmark.
 NATIVE_CONFIGURE = cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DHURZ_PNGSUITE=$(CACHE)/src/libpng/contrib/pngsuite >/dev/null
 
-.PHONY: all setup build build64 build32 stage examples dist native native-test test fuzz alloc-sweep bench run clean
+# Each target's configuration; the 32-bit build has no tests and takes the bird the 64-bit build drew.
+CONFIGURE64 = cmake -S . -B $(BUILD)/x86_64 -DCMAKE_BUILD_TYPE=$(CONFIG) \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake \
+  -DHURZ_DEPS=$(CACHE)/x86_64-w64-mingw32 -DHURZ_PNGSUITE=$(CACHE)/src/libpng/contrib/pngsuite \
+  -DHURZ_BIN_DIR=$(abspath $(BUILD))/bin >/dev/null
+CONFIGURE32 = cmake -S . -B $(BUILD)/i686 -DCMAKE_BUILD_TYPE=$(CONFIG) -DHURZ_TESTS=OFF \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+  -DHURZ_DEPS=$(CACHE)/i686-w64-mingw32 -DHURZ_DIST_BIRD=$(abspath $(BUILD))/bin/squeaker_bird.png >/dev/null
+
+.PHONY: all setup build build64 build32 library runtime stage examples docs dist native native-test test fuzz \
+  alloc-sweep bench run clean
 
 all: build
 
@@ -31,32 +44,47 @@ setup:
 build: build64 build32
 
 build64: setup
-	@cmake -S . -B $(BUILD)/x86_64 -DCMAKE_BUILD_TYPE=$(CONFIG) \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake \
-	  -DHURZ_DEPS=$(CACHE)/x86_64-w64-mingw32 -DHURZ_PNGSUITE=$(CACHE)/src/libpng/contrib/pngsuite \
-	  -DHURZ_BIN_DIR=$(abspath $(BUILD))/bin >/dev/null
+	@$(CONFIGURE64)
 	@cmake --build $(BUILD)/x86_64 -j$(JOBS) -- --no-print-directory
 
 build32: setup
-	@cmake -S . -B $(BUILD)/i686 -DCMAKE_BUILD_TYPE=$(CONFIG) -DHURZ_TESTS=OFF \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
-	  -DHURZ_DEPS=$(CACHE)/i686-w64-mingw32 -DHURZ_DIST_BIRD=$(abspath $(BUILD))/bin/squeaker_bird.png >/dev/null
+	@$(CONFIGURE32)
 	@cmake --build $(BUILD)/i686 -j$(JOBS) -- --no-print-directory
 
+# The library of each target alone, with the list of its shared records' sizes (record_sizes.txt)
+# that the package test compares with a program's.
+library: setup
+	@$(CONFIGURE64)
+	@cmake --build $(BUILD)/x86_64 --target hurz_runtime hurz_record_sizes_check -j$(JOBS) -- --no-print-directory
+	@$(CONFIGURE32)
+	@cmake --build $(BUILD)/i686 --target hurz_runtime hurz_record_sizes_check -j$(JOBS) -- --no-print-directory
+
+runtime: library
+	@for arch in x86_64 i686; do cmake --install $(BUILD)/$$arch --prefix $(abspath $(PREFIX))/$$arch >/dev/null \
+	  || exit 1; echo "hurz runtime for $$arch: $(abspath $(PREFIX))/$$arch"; done
+
 # A fresh install each time, so that the stage holds exactly what the package installs.
-stage: build
+stage: library
 	@for arch in x86_64 i686; do rm -rf $(STAGE)/$$arch && \
 	  cmake --install $(BUILD)/$$arch --prefix $(STAGE)/$$arch >/dev/null || exit 1; done
 
-# Each example, and the check that every installed header compiles alone, built against the stage
-# only; the 32-bit ones are built as a check that they compile and link.
+# Each example, and the package test (every installed header compiled alone, every shared record of
+# the size the library gave it), built against the stage and its toolchain file only; the 32-bit
+# ones are built as a check that they compile and link.
 examples: stage
 	@for arch in x86_64 i686; do for project in $(EXAMPLES:%=examples/%) tests/package; do \
 	  cmake -S $$project -B $(BUILD)/examples/$$arch/$$(basename $$project) -DCMAKE_BUILD_TYPE=$(CONFIG) \
-	    --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/toolchain-$$arch-w64-mingw32.cmake) \
-	    -DCMAKE_PREFIX_PATH=$(abspath $(STAGE))/$$arch >/dev/null && \
+	    --no-warn-unused-cli \
+	    -DCMAKE_TOOLCHAIN_FILE=$(abspath $(STAGE))/$$arch/lib/cmake/hurz/toolchain-$$arch-w64-mingw32.cmake \
+	    -DCMAKE_PREFIX_PATH=$(abspath $(STAGE))/$$arch \
+	    -DHURZ_LIBRARY_RECORDS=$(abspath $(BUILD))/$$arch/record_sizes.txt >/dev/null && \
 	  cmake --build $(BUILD)/examples/$$arch/$$(basename $$project) -j$(JOBS) -- --no-print-directory \
 	    || exit 1; done; done
+
+# The API reference: build/x86_64/docs/html/index.html. It fails on any undocumented public command.
+docs: setup
+	@$(CONFIGURE64)
+	@cmake --build $(BUILD)/x86_64 --target docs -- --no-print-directory
 
 # One zip archive per target; the 32-bit one takes the bird the 64-bit build drew.
 dist: build

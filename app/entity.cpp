@@ -6,7 +6,7 @@
 #include "runtime/core/text.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/screen/sprites.h"
-#include "runtime/screen/sprites3d_commands.h"
+#include "runtime/screen/sprites3d.h"
 
 Entity* CreateEntity(const char* name, ObjectNumber number) {
   // The name may live in the StringTemp, so it is copied before anything else happens; the copy

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "app/rounding.h"
-#include "runtime/screen/sprites3d_commands.h"
+#include "runtime/screen/sprites3d.h"
 
 RotatedCorners ComputeRotatedCorners(int32_t x, int32_t y, int32_t width, int32_t height, float angle, int32_t offsetY,
                                      int32_t offsetX) {

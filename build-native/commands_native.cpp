@@ -4,7 +4,7 @@
 // open.
 #include "runtime/drawing/drawing.h"
 #include "runtime/screen/sprites.h"
-#include "runtime/screen/sprites3d_commands.h"
+#include "runtime/screen/sprites3d.h"
 
 void SetDrawMode(int32_t) {}
 void DrawRect(int32_t, int32_t, int32_t, int32_t, uint32_t) {}

@@ -4,22 +4,36 @@
 # target_link_libraries(app PRIVATE hurz::runtime).
 include(CMakePackageConfigHelpers)
 
-# The headers a program calls and those they include; the libraries' internal headers stay out.
+# The headers a program calls: the commands and the types they take. The libraries' state records,
+# internal steps and test switches are in headers that stay out (*_internal.h, platform.h, ...).
 # They keep their place below the runtime folder, so that "runtime/screen/screen.h" names the same
 # header in the source tree and in PREFIX/include/hurz.
 set(HURZ_PUBLIC_HEADERS
-  core/heaps.h core/platform.h core/linked_list.h core/random.h core/registry.h core/text.h
+  core/heaps.h core/linked_list.h core/random.h core/registry.h core/text.h
   window/window.h
-  screen/screen.h screen/screen_pixels.h screen/sprites.h screen/sprites3d.h screen/sprites3d_commands.h
-  screen/image_decoders.h
-  input/keyboard.h input/mouse.h input/mouse_reading.h
+  screen/screen.h screen/sprites.h screen/sprites3d.h screen/image_decoders.h
+  input/keyboard.h input/mouse.h
   drawing/drawing.h
   sound/sound.h
   network/network.h)
+set(record_headers)
 foreach(header ${HURZ_PUBLIC_HEADERS})
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES runtime/${header} DESTINATION include/hurz/runtime/${folder})
+  list(APPEND record_headers runtime/${header})
 endforeach()
+
+# The sizes of the records those headers share, as the library sees them (compiled with every
+# definition its own sources get), for the package test: record_sizes.txt in the build folder.
+include(cmake/record_sizes.cmake)
+hurz_record_sizes(hurz_record_sizes ${CMAKE_SOURCE_DIR} OUTPUT ${CMAKE_BINARY_DIR}/record_sizes.txt ${record_headers})
+target_link_libraries(hurz_record_sizes PRIVATE hurz_runtime)
+target_compile_definitions(hurz_record_sizes PRIVATE $<TARGET_PROPERTY:hurz_runtime,COMPILE_DEFINITIONS>)
+
+# The toolchain file of this target, so that a program is configured as the library was.
+if(HURZ_TRIPLE)
+  install(FILES cmake/toolchain-${HURZ_TRIPLE}.cmake DESTINATION lib/cmake/hurz)
+endif()
 
 # The toolchain's static zlib, copied beside libpng so that a program links without either the
 # set-up's cache or the toolchain's zlib package.

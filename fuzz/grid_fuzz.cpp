@@ -17,7 +17,7 @@
 #include "app/rounding.h"
 #include "fuzz_input.h"
 #include "fuzz_support.h"
-#include "runtime/core/heaps.h"
+#include "runtime/core/platform.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/text.h"
 #include "tests/app/grid_model.h"

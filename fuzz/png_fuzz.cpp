@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "fuzz_support.h"
-#include "runtime/screen/image_decoders.h"
+#include "runtime/screen/image_decoders_internal.h"
 #include "runtime/screen/screen_pixels.h"
 #include "runtime/screen/sprite_pixels.h"
 #include "tests/support/guarded_memory.h"

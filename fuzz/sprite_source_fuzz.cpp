@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "fuzz_support.h"
+#include "runtime/core/platform.h"
 #include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen_pixels.h"
 #include "runtime/screen/sprite_pixels.h"

@@ -8,7 +8,8 @@
 
 #include "fuzz_input.h"
 #include "fuzz_support.h"
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/platform.h"
 #include "runtime/core/text.h"
 
 namespace {

@@ -10,7 +10,7 @@ TRIPLES=(x86_64-w64-mingw32 i686-w64-mingw32)
 PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
-  libz-mingw-w64-dev wine64 xvfb xdotool imagemagick googletest
+  libz-mingw-w64-dev wine64 xvfb xdotool imagemagick googletest doxygen
   cmake make dpkg-dev xauth x11-utils time
   clang libclang-rt-dev libpng-dev zlib1g-dev
   libbox2d-dev libchipmunk-dev

@@ -20,7 +20,7 @@
 #include "app/object_list.h"
 #include "app/program.h"
 #include "runtime/drawing/drawing.h"
-#include "runtime/screen/screen.h"
+#include "runtime/screen/screen_internal.h"
 
 namespace {
 constexpr int kUnpacedFrames = 500, kPacedFrames = 300;

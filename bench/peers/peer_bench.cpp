@@ -23,7 +23,7 @@
 #include "app/program.h"
 #include "bench/grid/bench_run.h"
 #include "bench/peers/memory_latency.h"
-#include "runtime/core/heaps.h"
+#include "runtime/core/platform.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/text.h"
 

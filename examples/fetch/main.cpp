@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
 
   // The runtime keeps its records in a heap the program hands it; then the network library starts.
-  UseRuntimeHeap(HeapCreate(0, 4096, 0), GetModuleHandleA(nullptr));
+  HANDLE heap = HeapCreate(0, 4096, 0);
+  UseRuntimeHeap(heap, GetModuleHandleA(nullptr));
   int result = 1;
   if (!StartNetwork()) {
     fprintf(stderr, "fetch: Winsock could not be started\n");
@@ -94,6 +95,6 @@ int main(int argc, char** argv) {
   }
   fflush(stdout);
   EndNetwork();
-  HeapDestroy(static_cast<HANDLE>(gCore.runtimeHeap));
+  HeapDestroy(heap);
   return result;
 }

@@ -16,7 +16,7 @@
 #include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/sprites.h"
-#include "runtime/screen/sprites3d_commands.h"
+#include "runtime/screen/sprites3d.h"
 #include "runtime/window/window.h"
 
 namespace {
@@ -24,11 +24,13 @@ constexpr ObjectNumber kWindow = 0;  // the program's one window
 // A captioned window with a sizing border and the minimise and maximise boxes, hidden until the
 // picture's size is known.
 constexpr uint32_t kWindowFlags = WS_OVERLAPPEDWINDOW | kWindowHidden;
+HANDLE runtimeHeap;  // the heap the runtime keeps its records in
 
 // Every library a program uses has a start routine, called once before its first command, and an
 // end routine. The core's heap comes first: the runtime keeps its records in it.
 void StartRuntime() {
-  UseRuntimeHeap(HeapCreate(0, 4096, 0), GetModuleHandleA(nullptr));
+  runtimeHeap = HeapCreate(0, 4096, 0);
+  UseRuntimeHeap(runtimeHeap, GetModuleHandleA(nullptr));
   InitStringTemp();
   InitObjectNodes();
   ResetImageDecoders();
@@ -44,7 +46,7 @@ void EndRuntime() {
   EndKeyboard();  // InitSprite started the keyboard
   EndScreen();
   EndObjectNodes();
-  HeapDestroy(static_cast<HANDLE>(gCore.runtimeHeap));
+  HeapDestroy(runtimeHeap);
 }
 
 int Fail(const std::string& text) {

@@ -1,5 +1,6 @@
 // RuntimeHeap access and the BlockHeap behind AllocBlock.
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/platform.h"
 
 CoreState gCore;
 

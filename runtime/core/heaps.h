@@ -1,33 +1,26 @@
-// The runtime's four private heaps and the memory-block commands of the application.
-// RuntimeHeap holds registries, library states, window records and built-in lists; ObjectNodeHeap
-// the nodes of dynamic objects; BlockHeap what the application asks for with AllocBlock.
-// (The StringHeap belongs to the text module.)
+/// \file
+/// The runtime's heap and the memory-block commands of the application: the program hands the
+/// runtime the heap it keeps its records in, and allocates records of its own with AllocBlock.
 #pragma once
-#include <cstddef>
 #include <cstdint>
 
-#include "runtime/core/platform.h"
+/// A Win32 heap handle (HANDLE), kept untyped so that this header needs no windows.h.
+using HeapHandle = void*;
 
-struct CoreState {
-  HeapHandle runtimeHeap;     // created by the program's entry, destroyed just before it exits
-  void* instance;             // the program's module handle
-  HeapHandle stringHeap;      // string variables and the StringTemp (no serialisation)
-  HeapHandle objectNodeHeap;  // ObjectNode blocks
-  HeapHandle blockHeap;       // AllocBlock
-};
-extern CoreState gCore;
-
-// The entry creates the RuntimeHeap itself and hands it, with its instance handle, to the runtime.
+/// Hands the runtime the RuntimeHeap (a heap the program made with HeapCreate, in which the runtime
+/// keeps its registries, library states and lists) and the program's module handle
+/// (GetModuleHandleA(nullptr)). Called before any library's start routine; the program destroys
+/// the heap after the last end routine.
 void UseRuntimeHeap(HeapHandle heap, void* instance);
 
-// RuntimeHeap helpers used by every library. Blocks are zeroed unless said otherwise.
-void* RuntimeAlloc(size_t size);
-void* RuntimeAllocRaw(size_t size);
-void* RuntimeReAlloc(void* block, size_t size);  // new tail zeroed
-void RuntimeFree(void* block);
-
-// Memory-block library: start creates the BlockHeap; its end routine has nothing to do.
+/// Start routine of the memory blocks: creates the BlockHeap behind AllocBlock. Calling it again
+/// does nothing.
 void InitMemoryBlocks();
+/// End routine of the memory blocks: nothing to do (the BlockHeap goes with the process).
 void EndMemoryBlocks();
-void* AllocBlock(int32_t size);  // zeroed; null for size <= 0 or when the heap refuses
-void FreeBlock(void* block);     // null is ignored
+/// Allocates a zeroed block of `size` bytes in the BlockHeap.
+/// \return the block, or null for a size of 0 or less, before InitMemoryBlocks, or when the heap
+///   refuses.
+void* AllocBlock(int32_t size);
+/// Frees a block from AllocBlock; null is ignored.
+void FreeBlock(void* block);

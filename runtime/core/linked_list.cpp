@@ -1,7 +1,7 @@
 // Built-in linked lists in the RuntimeHeap.
 #include "runtime/core/linked_list.h"
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
 #include "runtime/core/text.h"
 
 void CreateLinkedList(LinkedList* list, int32_t dataSize, const intptr_t* stringFields, int32_t typeCode) {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-using HeapHandle = void*;
+#include "runtime/core/heaps.h"  // HeapHandle
 
 // Flag values are those of Win32, so they can be passed straight through.
 constexpr unsigned kHeapNoSerialize = 0x00000001;

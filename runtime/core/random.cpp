@@ -1,7 +1,6 @@
 // RANROT type W: 17 pairs, lag 10, rotations 19 and 27; results scaled by a 96-bit product.
-#include "runtime/core/random.h"
-
 #include "runtime/core/platform.h"
+#include "runtime/core/random_internal.h"
 
 RandomState gRandom;
 

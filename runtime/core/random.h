@@ -1,26 +1,27 @@
-// Random numbers (a RANROT type W generator that seeds itself from the tick count on first use),
-// the millisecond tick count, and sleeping.
+/// \file
+/// Random numbers, the millisecond tick count, and sleeping. The generator is of the RANROT type W
+/// and seeds itself from the tick count on first use; a given seed repeats its sequence.
 #pragma once
 #include <cstdint>
 
-struct RandomState {
-  uint32_t buffer[17][2];  // pair k: words 2k (first) and 2k + 1 (second)
-  int p1;                  // pair the next step replaces
-  int p2;                  // lagged pair the next step adds
-  uint8_t seeded;
-};
-extern RandomState gRandom;
-
-int32_t RandomUpTo(int32_t max);  // 0..max inclusive; INT32_MIN for a negative max
+/// A random number from 0 to `max`, both included, evenly spread; the generator seeds itself from
+/// the tick count on its first use.
+/// \return the number, or INT32_MIN for a negative max (the generator still takes a step).
+int32_t RandomUpTo(int32_t max);
+/// Seeds the generator, so that the numbers that follow repeat for the same seed.
 void SeedRandom(uint32_t seed);
+/// Seeds the generator from the tick count (ElapsedTicks).
 void SeedRandomFromTicks();
-uint64_t RandomStep();
 
-// Milliseconds since the system started, to the millisecond while the tick clock is started
-// (wraps after about 49.7 days).
+/// \return milliseconds since the system started, wrapping after about 49.7 days; to the
+///   millisecond while the tick clock is started (StartTickClock), otherwise in the system's
+///   coarser steps.
 uint32_t ElapsedTicks();
-// The tick clock's millisecond resolution, held from StartTickClock to EndTickClock; every start
-// needs its own end.
+/// Holds the system's 1 ms timer period (timeBeginPeriod), which gives ElapsedTicks and DelayMs
+/// their single milliseconds, until EndTickClock. Every start needs its own end.
 void StartTickClock();
+/// Gives back one hold of the 1 ms timer period that StartTickClock took.
 void EndTickClock();
+/// Sleeps for `milliseconds` (Win32's Sleep, to the resolution of the timer period): the thread does
+/// nothing meanwhile, window messages included.
 void DelayMs(uint32_t milliseconds);

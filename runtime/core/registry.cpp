@@ -1,9 +1,9 @@
 // ObjectRegistry, node lists, library states and the loaded-modules registry.
-#include "runtime/core/registry.h"
-
 #include <cstring>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/registry_internal.h"
 
 LoadedModulesState gLoadedModules;
 

@@ -1,87 +1,33 @@
-// Numbered objects. Every kind of runtime object (windows, sprites, sounds, ...) lives in an
-// ObjectRegistry that maps numbers to fixed-size records. Numbers from 0 up are static slots of a
-// contiguous array; AnyID asks for a dynamic number, which is the address of a record allocated
-// on its own in an ObjectNode. The first word of every record is its liveness marker.
+/// \file
+/// Numbered objects, and the start and end routines of the object-node storage and of the
+/// loaded-modules registry.
+///
+/// Every kind of runtime object (windows, sprites, 3D sprites, sounds, ...) is addressed by a
+/// number. Numbers from 0 up are static slots of the object's library. AnyID asks the opening
+/// command for a dynamic number, which it returns (the address of the object's record); a static
+/// opening returns the object's system handle or record instead. Opening a number already in use
+/// releases the old object first. A command given a number that names no object does nothing and
+/// returns 0 (-1 where a coordinate is asked for).
 #pragma once
-#include <cstddef>
 #include <cstdint>
 
+/// An object's number: a static slot from 0 up, or a dynamic number returned for AnyID.
 using ObjectNumber = intptr_t;
+/// Asks an opening command for a new dynamic number.
 constexpr ObjectNumber AnyID = -1;
 
-// Static numbers at or above this are refused by RegistryAllocate (it returns null): a slot array
-// that large is never meant, and the number is more likely a stale dynamic one.
+/// Static numbers at or above this are refused (the opening command returns 0): a slot array that
+/// large is never meant, and the number is more likely a stale dynamic one.
 constexpr ObjectNumber kRegistryStaticLimit = 1 << 20;
 
-using ReleaseRoutine = void (*)(ObjectNumber number);
-
-// Two links, then the record. The head of a node list is the newest node.
-struct ObjectNode {
-  ObjectNode* older;
-  ObjectNode* newer;
-};
-inline void* NodeRecord(ObjectNode* node) { return node + 1; }
-inline ObjectNode* RecordNode(void* record) { return (ObjectNode*)record - 1; }
-
-struct ObjectRegistry {
-  int32_t recordSize;
-  int32_t growthStep;
-  int32_t capacity;
-  ObjectNode* dynamicHead;
-  ReleaseRoutine release;
-  int32_t enumIndex;
-  ObjectNode* enumCursor;
-  uint8_t* slots;
-};
-
-// Null when memory ran out.
-ObjectRegistry* RegistryCreate(int32_t recordSize, int32_t initialSlots, ReleaseRoutine release);
-// The record to fill in for a number (releasing what the number held first); null when refused.
-void* RegistryAllocate(ObjectRegistry* registry, ObjectNumber number);
-// The live record of a number, or null. Static numbers are one index; a dynamic number is accepted
-// only when it is on the registry's dynamic list, so a stale or invented number never reaches memory.
-void* RegistryLookup(ObjectRegistry* registry, ObjectNumber number);
-// The record of a number whether it is live or not, or null when the registry holds none for it: for
-// filling a record in across calls that run callbacks, which may grow the registry and move its slots.
-void* RegistryRecord(ObjectRegistry* registry, ObjectNumber number);
-// Static: the live slot's address; dynamic: the number itself when it was issued and not freed; else 0.
-intptr_t RegistryCheck(ObjectRegistry* registry, ObjectNumber number);
-void RegistryFree(ObjectRegistry* registry, ObjectNumber number);
-
-// 1 when the slot array is there for every slot, the dynamic list is linked the same way in both
-// directions and the enumeration cursor lies on it; else 0.
-int32_t RegistryValidate(const ObjectRegistry* registry);
-
-// Static objects in ascending order, then dynamic ones from oldest to newest. The object just
-// handed out may be freed by the caller before the next call.
-void RegistryEnumStart(ObjectRegistry* registry);
-void* RegistryEnumNext(ObjectRegistry* registry, ObjectNumber* number);
-
-// Visitor returns 0 to stop the walk; RegistryForEach then returns 0.
-using RegistryVisitor = int (*)(ObjectNumber number, void* record, intptr_t user);
-int RegistryForEach(ObjectRegistry* registry, RegistryVisitor visitor, intptr_t user);
-
-// Node lists in the ObjectNodeHeap. blockSize includes the two links (sizeof(ObjectNode)).
-void* NodeListAdd(ObjectNode** head, size_t blockSize);
-void NodeListRemove(ObjectNode** head, void* record);
-void* NodeListFind(ObjectNode* head, void* record);
-
-// A zeroed block of library globals in the RuntimeHeap. The release routine is accepted and not
-// kept: each library's end routine frees what its state holds.
-void* CreateLibraryState(size_t size, void (*initialiser)(void* state), void (*release)(void* state));
-
-// Object-node storage: the start creates the ObjectNodeHeap; the end has nothing to do.
+/// Start routine of the object-node storage: creates the ObjectNodeHeap in which dynamic objects
+/// live. Calling it again does nothing.
 void InitObjectNodes();
+/// End routine of the object-node storage: nothing to do (the heap goes with the process).
 void EndObjectNodes();
 
-// Loaded modules: a registry of module handles released with FreeLibrary.
-struct LoadedModule {
-  void* module;
-};
-struct LoadedModulesState {
-  ObjectRegistry* modules;
-};
-extern LoadedModulesState gLoadedModules;
+/// Start routine of the loaded-modules registry (module handles released with FreeLibrary).
+/// Calling it again does nothing.
 void InitLoadedModules();
+/// End routine of the loaded-modules registry: frees every module it holds.
 void EndLoadedModules();
-void ReleaseModule(ObjectNumber number);

@@ -1,11 +1,11 @@
 // StringTemp, string variables and text functions. Every producer reserves an upper bound,
 // writes, and gives back what it did not use, so TempPosition ends at its terminator.
-#include "runtime/core/text.h"
-
 #include <climits>
 #include <cstring>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/text_internal.h"
 
 StringTempState gTemp;
 

@@ -1,12 +1,11 @@
 // Immediate 2D drawing with GDI on the device context of a drawing target: the front colour's pen
 // and brush are made and owned here, and the DC's own objects are put back when drawing closes.
-#include "runtime/drawing/drawing.h"
-
 #include <windows.h>
 
 #include <cstring>
 
 #include "runtime/drawing/draw_coordinates.h"
+#include "runtime/drawing/drawing_internal.h"
 
 DrawingState gDrawing;
 

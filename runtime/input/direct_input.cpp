@@ -3,8 +3,8 @@
 // and the library go when the count returns to 0. The keyboard and the mouse each hold at most one
 // reference: a start that succeeds keeps the one it took, a start that fails gives it back at once,
 // and the end routine of a started library gives it back.
-#include "runtime/core/heaps.h"
-#include "runtime/input/keyboard.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/input/input_internal.h"
 
 DirectInputShared gDirectInput;
 

@@ -1,9 +1,8 @@
 // Keyboard input through DirectInput 7: one snapshot of all 256 keys per poll. The cooperative
 // level is applied at the first poll, with the screen's window of that moment.
-#include "runtime/input/keyboard.h"
-
-#include "runtime/core/heaps.h"
-#include "runtime/screen/screen.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/input/input_internal.h"
+#include "runtime/screen/screen_internal.h"
 
 KeyboardState gKeyboard;
 

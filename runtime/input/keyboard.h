@@ -1,48 +1,29 @@
-// Keyboard input through DirectInput 7: PollKeyboard takes a snapshot of all 256 keys once per
-// frame and IsKeyDown answers from it. Also the shared, counted DirectInput opener that the
-// keyboard and the mouse use.
+/// \file
+/// Keyboard input through DirectInput 7: PollKeyboard takes a snapshot of all 256 keys once per
+/// frame and IsKeyDown answers from it.
+///
+/// Keys are DirectInput key codes (dinput.h's DIK_ constants: DIK_ESCAPE 1, DIK_SPACE 57,
+/// DIK_LEFT 203, ...), which name keys by their place on the keyboard, not the virtual-key codes
+/// (VK_) that window events carry. The keyboard reads keys only while the screen's window is in
+/// front.
 #pragma once
-#include <dinput.h>
-#include <windows.h>
-
 #include <cstdint>
 
-struct DirectInputShared {
-  IDirectInput7A* directInput;  // null until created
-  HMODULE module;               // DINPUT.DLL
-  int32_t users;                // OpenDirectInput calls not yet matched by CloseDirectInput
-};
-extern DirectInputShared gDirectInput;
-
-enum KeyboardStatus : int32_t {
-  kKeyboardNone = 0,      // no device yet
-  kKeyboardReady = 1,     // cooperative level and acquisition still to be applied
-  kKeyboardAcquired = 2,  // keys holds a valid snapshot
-};
-
-// While the status is not kKeyboardNone the keyboard holds its device and one reference to the
-// shared DirectInput; with kKeyboardNone it holds neither.
-struct KeyboardState {
-  uint8_t keys[256];  // high bit set: the key was down at the last successful poll
-  IDirectInputDevice7A* device;
-  int32_t status;  // KeyboardStatus
-  DIDATAFORMAT format;
-  DIOBJECTDATAFORMAT* objects;  // 256 entries, allocated once and kept
-};
-extern KeyboardState gKeyboard;
-
-IDirectInput7A* OpenDirectInput();  // the shared interface, or null; counts every call
-void CloseDirectInput();
-// For a library's start: the shared interface with one reference taken, or null with none taken.
-IDirectInput7A* TakeDirectInput();
-// A device of the kind (GUID_SysKeyboard, GUID_SysMouse) with its data format set, or null with
-// nothing kept when either step fails.
-IDirectInputDevice7A* CreateInputDevice(IDirectInput7A* input, REFGUID kind, DIDATAFORMAT* format);
-
-// Non-zero when the keyboard device is ready. A second start finds it ready and takes nothing more;
-// a start that fails gives back all it took.
+/// Start routine of the keyboard: the shared DirectInput (loaded from DINPUT.DLL) and a keyboard
+/// device. InitSprite calls it too; a second start finds the device ready and takes nothing more,
+/// and a start that fails gives back all it took.
+/// \return non-zero when the keyboard device is ready, else 0.
 int32_t InitKeyboard();
-int32_t PollKeyboard();  // 1 when a fresh snapshot was taken
-// 128 or 0 for a key code 0..255; for -1, 1 when any of the codes 0..254 is down. Other codes: 0.
+/// Takes a snapshot of all keys. The first poll binds the keyboard to the screen's window of that
+/// moment, so poll only once the screen is open.
+/// \return 1 when a fresh snapshot was taken; 0 before InitKeyboard or when the device could not
+///   be read (the window is not in front): the previous snapshot is kept.
+int32_t PollKeyboard();
+/// Whether a key was down at the last successful PollKeyboard.
+/// \param key a DirectInput key code 0..255 (DIK_), or -1 for any key.
+/// \return for a key code, 128 when it was down, else 0; for -1, 1 when any of the codes 0..254
+///   was down. Other codes, and every key before the first successful poll: 0.
 int32_t IsKeyDown(int32_t key);
+/// End routine of the keyboard: releases the device and its hold on DirectInput. Call it even when
+/// only InitSprite started the keyboard.
 void EndKeyboard();

@@ -3,8 +3,8 @@
 // since they depend on the screen's window of that moment.
 #include "runtime/input/mouse.h"
 
-#include "runtime/input/keyboard.h"
-#include "runtime/screen/screen.h"
+#include "runtime/input/input_internal.h"
+#include "runtime/screen/screen_internal.h"
 
 MouseState gMouse;
 

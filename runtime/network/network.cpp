@@ -1,13 +1,13 @@
 // Winsock 1.1 client connections, linked against WSOCK32.DLL. TCP sockets block; UDP sockets are
 // non-blocking and keep the last datagram received so that it can be read in several pieces.
-#include "runtime/network/network.h"
-
 #include <winsock.h>
 
 #include <cstddef>
 #include <cstring>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/registry_internal.h"
+#include "runtime/network/network_internal.h"
 #include "runtime/network/received_data.h"
 
 NetworkState gNetwork;

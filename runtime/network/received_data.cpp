@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
 
 namespace {
 constexpr char kFileMarker[kFileMarkerBytes] = {'T', 'Q', 'M', 'G', 'S', 'F', 'L', 'E'};

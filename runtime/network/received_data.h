@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/network/network.h"
+#include "runtime/network/network_internal.h"
 
 constexpr int32_t kFileMarkerBytes = 8;
 constexpr int32_t kMaxDatagram = 2048;

@@ -1,8 +1,7 @@
 // The image decoder registry: the registered decoders are asked in turn whether they read an
 // image, and the one that accepts it (the current decoder) decodes it. In file mode the registry
 // keeps the file open from the search to the decode.
-#include "runtime/screen/image_decoders.h"
-
+#include "runtime/screen/image_decoders_internal.h"
 #include "runtime/screen/png_decoder.h"
 
 namespace {

@@ -3,7 +3,8 @@
 // DirectDraw object loaded from DDRAW.DLL at run time.
 #include "runtime/screen/screen.h"
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/registry_internal.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/screen/screen_internal.h"
 

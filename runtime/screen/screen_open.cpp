@@ -6,6 +6,7 @@
 #include <mmsystem.h>
 #include <wtsapi32.h>
 
+#include "runtime/core/registry_internal.h"
 #include "runtime/screen/screen_internal.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // Drawing access to the open screen: colour fills of the output surface, and the drawing target
 // that hands the back buffer's device context (or its locked pixels) to one drawing at a time.
-#include "runtime/screen/screen.h"
+#include "runtime/drawing/drawing_internal.h"
+#include "runtime/screen/screen_internal.h"
 
 namespace {
 void* ReacquireOutputDC() {

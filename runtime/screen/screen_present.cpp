@@ -1,6 +1,7 @@
 // Presenting the back buffer and pacing the frames: windowed screens wait for the frame period on
 // the performance counter and for the beam, then copy into the window; full-screen screens pump
 // messages, flip in step with the retrace and rebuild the display when Windows took it away.
+#include "runtime/core/registry_internal.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/screen_internal.h"
 #include "runtime/screen/screen_pacing.h"

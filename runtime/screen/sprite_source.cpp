@@ -3,7 +3,7 @@
 #include "runtime/screen/sprite_source.h"
 
 #include "runtime/screen/bmp_file.h"
-#include "runtime/screen/image_decoders.h"
+#include "runtime/screen/image_decoders_internal.h"
 #include "runtime/screen/sprite_pixels.h"
 
 namespace {

@@ -1,16 +1,16 @@
 // Sprites: loading an image file (BMP read here, other formats through the decoder registry),
 // making its DirectDraw surface in the screen's format or in ARGB, writing the converted pixels,
 // and keeping every sprite's pixels in memory while the display may be lost.
-#include "runtime/screen/sprites.h"
-
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/core/heaps.h"
-#include "runtime/screen/screen.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/registry_internal.h"
+#include "runtime/screen/screen_internal.h"
 #include "runtime/screen/sprite_pixels.h"
 #include "runtime/screen/sprite_source.h"
-#include "runtime/screen/sprites3d.h"
+#include "runtime/screen/sprites3d_internal.h"
+#include "runtime/screen/sprites_internal.h"
 
 namespace {
 constexpr DWORD kCapsSystemMemoryPlain = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;

@@ -1,40 +1,49 @@
-// Sprites: images held in DirectDraw surfaces of the open screen, numbered in the screen's sprite
-// registry. Mode bits: 0 plain, exactly 1 system memory, 2 memory sprite, 4 texture, 8 alpha.
-// Black is the source colour key of every sprite that does not keep an alpha channel.
+/// \file
+/// Sprites: images held in DirectDraw surfaces of the open screen, numbered in the screen's sprite
+/// registry. Sprites belong to the screen: opening or closing a screen frees them all, so load
+/// them after OpenScreen or OpenWindowedScreen. Images are BMP files of every depth and
+/// compression, and PNG files of every colour type once RegisterPngDecoder was called; an image is
+/// at most 32767 pixels a side and 16,777,216 pixels in all.
+///
+/// A sprite's mode: 0 a plain surface in the screen's format, kSpriteSystemMemory alone a plain
+/// surface in system memory, kSpriteMemory the palette indices of an 8-bit BMP in memory (no
+/// surface), kSpriteTexture a texture (for 3D sprites), with kSpriteAlpha added a 32-bit ARGB
+/// surface whose 32-bit images keep their alpha. Black is the source colour key of every sprite
+/// that does not keep an alpha channel.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "runtime/core/registry.h"
 
-struct SpriteRecord;
+constexpr int32_t kSpriteSystemMemory = 1;  ///< mode: a plain surface in system memory (only as the whole mode)
+constexpr int32_t kSpriteMemory = 2;        ///< mode: an 8-bit BMP's palette indices in memory, no surface
+constexpr int32_t kSpriteTexture = 4;       ///< mode: a texture surface, usable for 3D sprites
+constexpr int32_t kSpriteAlpha = 8;         ///< mode: a 32-bit ARGB surface; 32-bit images keep their alpha
 
-constexpr int32_t kSpriteSystemMemory = 1;  // only when the mode is exactly 1
-constexpr int32_t kSpriteMemory = 2;        // palette indices in a heap block, no surface
-constexpr int32_t kSpriteTexture = 4;       // a texture surface, usable for 3D sprites
-constexpr int32_t kSpriteAlpha = 8;         // 32-bit ARGB surface; 32-bit images keep their alpha
-
-// The size bound given to the decoders when an image's length is not known.
+/// The size bound given to the decoders when an image's length is not known.
 constexpr size_t kUnknownImageSize = 10000000;
 
-// AnyID: the new sprite number; a given number: the surface; 0 on failure.
+/// Loads an image file (read whole) into a sprite.
+/// \param number the sprite's number, or AnyID; a number in use frees that sprite first.
+/// \param file the file's path.
+/// \param mode the sprite's mode (see above).
+/// \return for AnyID the new sprite number, otherwise the sprite's surface (its palette indices
+///   for a memory sprite); 0 when the file is missing or unreadable, the image is refused, too large
+///   or of a depth the screen cannot take, no screen is open, or memory ran out. A failed load
+///   leaves no sprite under the number.
 intptr_t LoadSpriteFile(ObjectNumber number, const char* file, int32_t mode = 0);
-// An image file's bytes in memory. Without a size the image is trusted to lie within
-// kUnknownImageSize bytes; with one, nothing past data + size is read.
+/// Loads an image file's bytes from memory into a sprite, trusting the image to lie within
+/// kUnknownImageSize bytes; otherwise as LoadSpriteFile.
 intptr_t LoadSpriteMemory(ObjectNumber number, const void* data, int32_t mode = 0);
+/// Loads an image file's `size` bytes from memory into a sprite, reading nothing past data + size;
+/// otherwise as LoadSpriteFile.
 intptr_t LoadSpriteMemory(ObjectNumber number, const void* data, int32_t mode, size_t size);
+/// Frees the sprite, and the 3D sprites drawn from it; a number that names no sprite is ignored.
 void DeleteSprite(ObjectNumber number);
-intptr_t SpriteExists(ObjectNumber number);  // non-zero when the number names a sprite
-// The image's size in pixels; 0 for a number that names no sprite.
+/// \return non-zero when the number names a sprite, else 0.
+intptr_t SpriteExists(ObjectNumber number);
+/// \return the sprite's image width in pixels; 0 for a number that names no sprite.
 int32_t SpriteWidth(ObjectNumber number);
+/// \return the sprite's image height in pixels; 0 for a number that names no sprite.
 int32_t SpriteHeight(ObjectNumber number);
-
-// The common path of both loads: decodes size bytes of an image file and makes the sprite.
-intptr_t SpriteFromImage(ObjectNumber number, const uint8_t* data, size_t size, int32_t mode);
-// Fills the record's fields and makes its surface (or a memory sprite's block) for an image of
-// width by height pixels of the given bits; null when the screen cannot hold it.
-void* CreateSpriteSurface(SpriteRecord* record, int32_t width, int32_t height, int32_t bits, int32_t mode);
-
-// Copy every sprite's pixels to memory before the display may be lost, and put them back after.
-void SaveSpritePixels();
-void RestoreSpritePixels();

@@ -1,9 +1,9 @@
 // 3D sprites: Direct3D 7 from the screen's DirectDraw object, a device on the back buffer made at
 // the first scene, and texture sprites drawn as alpha-blended triangle strips with point filtering.
-#include "runtime/screen/sprites3d.h"
-
-#include "runtime/screen/screen.h"
+#include "runtime/core/registry_internal.h"
+#include "runtime/screen/screen_internal.h"
 #include "runtime/screen/sprites.h"
+#include "runtime/screen/sprites3d_internal.h"
 
 Sprite3DState g3DSprites;
 

@@ -1,10 +1,10 @@
 // DirectSound start-up, sounds made from WAVE images in memory, and release. The WAVE parsing
 // itself lives in wave.cpp; this file only turns what it finds into DirectSound buffers.
-#include "runtime/sound/sound.h"
-
 #include <cstring>
 
-#include "runtime/screen/screen.h"
+#include "runtime/core/registry_internal.h"
+#include "runtime/screen/screen_internal.h"
+#include "runtime/sound/sound_internal.h"
 #include "runtime/sound/wave.h"
 
 SoundState gSound;

@@ -1,37 +1,27 @@
-// Sound output through DirectSound, loaded from DSOUND.DLL at run time: one DirectSound object
-// bound to the screen's window, and numbered static buffers made from RIFF WAVE images in memory.
+/// \file
+/// Sound output through DirectSound, loaded from DSOUND.DLL at run time: one DirectSound object
+/// bound to the screen's window, and numbered static buffers made from RIFF WAVE images (PCM and
+/// the other formats DirectSound takes). Sounds stay audible while another program is in front.
 #pragma once
-#include <windows.h>
-// The multimedia types need windows.h,
-#include <mmsystem.h>
-// and DirectSound needs both.
-#include <dsound.h>
-
 #include <cstdint>
 
 #include "runtime/core/registry.h"
 
-// A sound, the record of the sound registry. The buffer is the liveness word.
-struct SoundRecord {
-  IDirectSoundBuffer* buffer;
-};
-
-struct SoundState {
-  IDirectSound* directSound;  // null until InitSound created it
-  HMODULE module;             // DSOUND.DLL
-  IDirectSoundBuffer* primary;
-  ObjectRegistry* sounds;  // SoundRecord, 64 slots; kept across InitSound calls
-};
-extern SoundState gSound;
-
-// Library start: the sound registry, DirectSound on the screen's window with the priority level,
-// and the primary buffer. The registry on success, 0 on failure. A later call reuses what an
-// earlier one made.
+/// Start routine of the sound library: the sound registry, DirectSound on the screen's window (the
+/// base window while no windowed screen is open) with the priority level, and the primary buffer.
+/// A later call reuses what an earlier one made and retries what failed.
+/// \return non-zero (the registry) on success, 0 on failure (no DSOUND.DLL, no audio device).
 intptr_t InitSound();
-// A static buffer holding the samples of a RIFF WAVE image. `length` bounds the image when it is
-// non-zero; otherwise the RIFF size does. For AnyID the new dynamic number, otherwise the buffer's
-// address; 0 on failure, leaving what the number held before untouched.
+/// Makes a static sound buffer holding the samples of a RIFF WAVE image in memory.
+/// \param number the sound's number, or AnyID; a number in use frees that sound first, once the new
+///   buffer is made.
+/// \param image the WAVE file's bytes (copied into the buffer).
+/// \param length the image's size in bytes, which bounds every read; 0 trusts the RIFF size.
+/// \return for AnyID the new sound number, otherwise the buffer's address; 0 when the sound library
+///   is not started, the image is refused or no buffer could be made, leaving what the number held
+///   before untouched.
 intptr_t CreateSoundFromMemory(ObjectNumber number, const void* image, int32_t length);
-void DeleteSound(ObjectNumber number);  // a number holding no sound is ignored
-// Library end: every sound, the DirectSound object, then DSOUND.DLL.
+/// Frees the sound; a number holding no sound is ignored.
+void DeleteSound(ObjectNumber number);
+/// End routine of the sound library: frees every sound, the DirectSound object, then DSOUND.DLL.
 void EndSound();

@@ -5,7 +5,8 @@
 
 #include <commctrl.h>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/registry_internal.h"
 #include "runtime/window/window_internal.h"
 
 ControlLibrary gControls;

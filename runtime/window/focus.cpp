@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "runtime/core/registry_internal.h"
 #include "runtime/window/window_internal.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "runtime/core/registry_internal.h"
 #include "runtime/window/window_internal.h"
 
 MessageBoxLibrary gMessageBoxes;

@@ -7,7 +7,8 @@
 
 #include <cstdio>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/registry_internal.h"
 #include "runtime/window/window_internal.h"
 
 WindowLibrary gWindows;

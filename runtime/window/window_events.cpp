@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
 #include "runtime/window/window_internal.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "runtime/core/registry.h"
+#include "runtime/core/registry_internal.h"
 #include "runtime/window/window.h"
 
 // Results of a window procedure step: not handled (Win32's default runs), or, from a window

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "runtime/core/registry_internal.h"
 #include "runtime/window/window_internal.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/core/linked_list.h"
+#include "runtime/core/registry_internal.h"
 #include "sweep.h"
 
 namespace {

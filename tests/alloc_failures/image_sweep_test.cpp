@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/registry_internal.h"
 #include "runtime/screen/image_decoders.h"
 #include "runtime/screen/screen_pixels.h"
 #include "runtime/screen/sprite_pixels.h"

@@ -14,7 +14,7 @@
 #include "app/grid_model.h"
 #include "app/object_list.h"
 #include "runtime/core/linked_list.h"
-#include "runtime/core/random.h"
+#include "runtime/core/random_internal.h"
 #include "sweep.h"
 
 namespace {

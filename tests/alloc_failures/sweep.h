@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "app/program.h"
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
 #include "runtime/core/platform.h"
-#include "runtime/core/registry.h"
+#include "runtime/core/registry_internal.h"
 #include "runtime/core/text.h"
 
 // What a run produced, entry by entry. A result entry is an answer of a command: a failing run

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app_setup.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/platform.h"
 
 namespace {
 

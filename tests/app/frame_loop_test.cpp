@@ -8,7 +8,7 @@
 #include "app/demo.h"
 #include "app_setup.h"
 #include "runtime/drawing/drawing.h"
-#include "runtime/screen/screen.h"
+#include "runtime/screen/screen_internal.h"
 #include "runtime/window/window.h"
 #include "support/screen_fixture.h"
 

@@ -5,7 +5,7 @@
 
 #include "app/collision_grid.h"
 #include "app_setup.h"
-#include "runtime/drawing/drawing.h"
+#include "runtime/drawing/drawing_internal.h"
 
 namespace {
 

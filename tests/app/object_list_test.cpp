@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app_setup.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/platform.h"
 
 namespace {
 

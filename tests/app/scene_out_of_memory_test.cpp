@@ -11,10 +11,13 @@
 #include "app/demo.h"
 #include "app/entity.h"
 #include "app_setup.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/platform.h"
 #include "runtime/core/random.h"
 #include "runtime/screen/image_decoders.h"
+#include "runtime/screen/screen_internal.h"
 #include "runtime/screen/sprites.h"
-#include "runtime/screen/sprites3d_commands.h"
+#include "runtime/screen/sprites3d.h"
 #include "support/screen_fixture.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <windows.h>
 #endif
 
-#include "runtime/core/random.h"
+#include "runtime/core/random_internal.h"
 
 namespace {
 

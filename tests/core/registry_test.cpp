@@ -3,7 +3,9 @@
 
 #include <vector>
 
-#include "runtime/core/registry.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/platform.h"
+#include "runtime/core/registry_internal.h"
 #include "support/core_setup.h"
 
 namespace {

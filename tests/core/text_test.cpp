@@ -6,7 +6,8 @@
 #include <climits>
 #include <string>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/platform.h"
 #include "support/core_setup.h"
 
 namespace {

@@ -1,10 +1,10 @@
 // GDI drawing on the screen's back buffer, checked pixel by pixel through a lock of the surface.
-#include "runtime/drawing/drawing.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 
+#include "runtime/drawing/drawing_internal.h"
+#include "runtime/screen/screen_internal.h"
 #include "support/screen_fixture.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // The keyboard through DirectInput under Wine: the snapshot rules, the counted DirectInput opener,
 // and real key presses made on the X display with xdotool.
-#include "runtime/input/keyboard.h"
-
 #include <gtest/gtest.h>
 
+#include "runtime/core/heaps_internal.h"
+#include "runtime/input/input_internal.h"
 #include "runtime/input/mouse.h"
 #include "support/screen_fixture.h"
 #include "support/unix_command.h"

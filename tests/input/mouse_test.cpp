@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/input/keyboard.h"
+#include "runtime/input/input_internal.h"
+#include "runtime/screen/screen_internal.h"
 #include "support/screen_fixture.h"
 #include "support/unix_command.h"
 

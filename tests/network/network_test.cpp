@@ -1,13 +1,13 @@
 // Network connections against real peers on the loopback address. The peers are sockets of the
 // test itself: a TCP connect completes through the listener's backlog, so no thread is needed.
-#include "runtime/network/network.h"
-
 #include <gtest/gtest.h>
 #include <winsock.h>
 
 #include <string>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/registry_internal.h"
+#include "runtime/network/network_internal.h"
 #include "support/core_setup.h"
 
 namespace {

@@ -1,8 +1,6 @@
 // The image decoder registry and the PNG decoder: registration order, file and memory modes, every
 // colour type's row layout on images with known pixels, the test suite's interlaced twins, and
 // damaged files that must fail without reading past their block.
-#include "runtime/screen/image_decoders.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "runtime/core/platform.h"
+#include "runtime/screen/image_decoders_internal.h"
 #include "support/guarded_memory.h"
 #include "support/png_writer.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "runtime/screen/bmp_file.h"
-#include "runtime/screen/image_decoders.h"
+#include "runtime/screen/image_decoders_internal.h"
 #include "support/bmp_images.h"
 #include "support/png_writer.h"
 #include "support/program_run.h"

@@ -13,7 +13,7 @@
 #include <tuple>
 #include <vector>
 
-#include "runtime/screen/image_decoders.h"
+#include "runtime/screen/image_decoders_internal.h"
 #include "support/guarded_memory.h"
 #include "support/png_writer.h"
 

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "runtime/core/registry_internal.h"
 #include "runtime/drawing/drawing.h"
+#include "runtime/screen/screen_internal.h"
 #include "runtime/screen/sprites.h"
 #include "support/bmp_images.h"
 #include "support/client_capture.h"

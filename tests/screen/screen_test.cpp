@@ -2,7 +2,8 @@
 // screens, colour fills read back from the back buffer, and the drawing target's hand-out rules.
 #include <gtest/gtest.h>
 
-#include "runtime/input/keyboard.h"
+#include "runtime/input/input_internal.h"
+#include "runtime/screen/screen_internal.h"
 #include "support/screen_fixture.h"
 
 namespace {

@@ -1,15 +1,15 @@
 // 3D sprites drawn with Direct3D 7 on a windowed screen's back buffer and read back through a
 // lock: placement, shaping, per-draw alpha, black and alpha-channel transparency, the colour-key
 // render state, and 3D sprites whose sprite went away.
-#include "runtime/screen/sprites3d.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
-#include "runtime/screen/screen.h"
+#include "runtime/core/registry_internal.h"
+#include "runtime/screen/screen_internal.h"
 #include "runtime/screen/sprites.h"
+#include "runtime/screen/sprites3d_internal.h"
 #include "support/bmp_images.h"
 #include "support/screen_fixture.h"
 

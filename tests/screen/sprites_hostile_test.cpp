@@ -14,10 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/core/registry_internal.h"
 #include "runtime/screen/bmp_file.h"
 #include "runtime/screen/image_decoders.h"
-#include "runtime/screen/screen.h"
+#include "runtime/screen/screen_internal.h"
 #include "runtime/screen/sprites.h"
 #include "support/bmp_images.h"
 #include "support/guarded_memory.h"

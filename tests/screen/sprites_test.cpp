@@ -2,15 +2,15 @@
 // bits, the black colour key seen through a blit onto the back buffer, deletion, the save and
 // restore of pixels around a lost display, images that do not fit their bytes, and PNG images
 // through the decoder registry.
-#include "runtime/screen/sprites.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "runtime/core/registry_internal.h"
 #include "runtime/screen/image_decoders.h"
-#include "runtime/screen/screen.h"
+#include "runtime/screen/screen_internal.h"
+#include "runtime/screen/sprites_internal.h"
 #include "support/bmp_images.h"
 #include "support/png_writer.h"
 #include "support/screen_fixture.h"

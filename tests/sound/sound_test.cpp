@@ -1,9 +1,9 @@
 // Sounds made from WAVE images on real DirectSound under Wine (the harness plays into ALSA's null
 // device): buffer contents and format, damaged images, number re-use and the library's end.
-#include "runtime/sound/sound.h"
-
 #include <gtest/gtest.h>
 
+#include "runtime/core/registry_internal.h"
+#include "runtime/sound/sound_internal.h"
 #include "support/screen_fixture.h"
 #include "support/unix_command.h"
 #include "wave_image.h"

@@ -1,6 +1,6 @@
 // Starts the runtime core once per test program, as the program's entry does.
 #pragma once
-#include "runtime/core/heaps.h"
+#include "runtime/core/platform.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/text.h"
 

@@ -6,7 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/screen/screen.h"
+#include "runtime/core/heaps_internal.h"
+#include "runtime/screen/screen_internal.h"
 #include "support/core_setup.h"
 
 inline bool EnsureScreenStarted() {

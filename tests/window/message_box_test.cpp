@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "runtime/core/registry_internal.h"
 #include "window/window_fixture.h"
 
 namespace {

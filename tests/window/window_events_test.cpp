@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "runtime/core/heaps.h"
+#include "runtime/core/heaps_internal.h"
 #include "window/window_fixture.h"
 
 namespace {

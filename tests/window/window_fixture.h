@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "runtime/core/registry_internal.h"
 #include "runtime/window/window.h"
 #include "runtime/window/window_internal.h"
 #include "support/core_setup.h"

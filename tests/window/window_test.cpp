@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "runtime/core/registry_internal.h"
 #include "window/window_fixture.h"
 
 namespace {
