@@ -10,6 +10,8 @@
 # installs it as a CMake package into PREFIX/x86_64 and PREFIX/i686 (PREFIX defaults to build/stage);
 # `make stage` installs it afresh into build/stage, and `make examples` builds examples/* against
 # that, each as a project of its own. `make docs` makes the API reference from the public headers.
+# `make soak-tests` runs the Wine tests that drive windows, focus and keys SOAK_RUNS times with
+# SOAK_LOAD processor-bound processes beside them and reports every failure (build/x86_64/soak/).
 BUILD      := build
 CACHE      ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/hurz
 JOBS       ?= $(shell nproc)
@@ -19,6 +21,9 @@ FUZZ_SECONDS ?= 60
 STAGE      := $(BUILD)/stage
 PREFIX     ?= $(STAGE)
 EXAMPLES   := view-image fetch
+SOAK_RUNS  ?= 20
+SOAK_LOAD  ?= 2
+SOAK_TESTS ?= dist examples window e2e input app screen
 export HURZ_CACHE := $(CACHE)
 # The native project's configuration, shared by the sanitizer build and the optimised benchmark.
 NATIVE_CONFIGURE = cmake -S build-native -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -33,8 +38,8 @@ CONFIGURE32 = cmake -S . -B $(BUILD)/i686 -DCMAKE_BUILD_TYPE=$(CONFIG) -DHURZ_TE
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
   -DHURZ_DEPS=$(CACHE)/i686-w64-mingw32 -DHURZ_DIST_BIRD=$(abspath $(BUILD))/bin/squeaker_bird.png >/dev/null
 
-.PHONY: all setup build build64 build32 library runtime stage examples docs dist native native-test test fuzz \
-  alloc-sweep bench run clean
+.PHONY: all setup build build64 build32 library runtime stage examples docs dist native native-test test soak-tests \
+  fuzz alloc-sweep bench run clean
 
 all: build
 
@@ -101,6 +106,9 @@ native-test: native
 
 test: build examples dist native-test
 	@scripts/harness.sh $(BUILD)/x86_64 ctest --test-dir $(BUILD)/x86_64 --output-on-failure -j$(JOBS)
+
+soak-tests: build examples dist
+	@scripts/soak-tests.sh $(BUILD)/x86_64 $(SOAK_RUNS) $(SOAK_LOAD) $(SOAK_TESTS)
 
 fuzz: native
 	@scripts/fuzz.sh $(NATIVE) $(FUZZ_SECONDS)

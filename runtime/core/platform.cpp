@@ -38,11 +38,18 @@ size_t PlatformHeapBlockCount(HeapHandle heap) {
 // GetTickCount advances in steps of about 16 ms; timeGetTime counts the same milliseconds since
 // the system started, one by one while the 1 ms timer period is held.
 uint32_t PlatformTickCount() { return timeGetTime(); }
-void PlatformFineTimer(bool hold) {
-  if (hold)
-    timeBeginPeriod(1);
-  else
-    timeEndPeriod(1);
+namespace {
+int32_t gFineTimerHolds;
 }
+void PlatformFineTimer(bool hold) {
+  if (hold) {
+    timeBeginPeriod(1);
+    ++gFineTimerHolds;
+  } else if (gFineTimerHolds > 0) {
+    timeEndPeriod(1);
+    --gFineTimerHolds;
+  }
+}
+int32_t PlatformFineTimerHolds() { return gFineTimerHolds; }
 void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 void PlatformFreeModule(void* module) { FreeLibrary((HMODULE)module); }

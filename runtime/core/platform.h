@@ -36,7 +36,9 @@ bool PlatformAllocationRefused();
 // Milliseconds since the system started, wrapping after about 49.7 days.
 uint32_t PlatformTickCount();
 // Holds (true) or lets go (false) the system's 1 ms timer period, which gives the tick count its
-// single milliseconds. Each hold needs its own release.
+// single milliseconds. Each hold needs its own release; a release without a hold does nothing.
 void PlatformFineTimer(bool hold);
+// The holds not yet released, for tests that check every hold has its release.
+int32_t PlatformFineTimerHolds();
 void PlatformSleep(uint32_t milliseconds);
 void PlatformFreeModule(void* module);

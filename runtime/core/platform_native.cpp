@@ -128,7 +128,17 @@ uint32_t PlatformTickCount() {
   return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
 }
 
-void PlatformFineTimer(bool) {}  // the monotonic clock counts milliseconds already
+// The monotonic clock counts milliseconds already; the holds are only counted.
+namespace {
+int32_t gFineTimerHolds;
+}
+void PlatformFineTimer(bool hold) {
+  if (hold)
+    ++gFineTimerHolds;
+  else if (gFineTimerHolds > 0)
+    --gFineTimerHolds;
+}
+int32_t PlatformFineTimerHolds() { return gFineTimerHolds; }
 
 void PlatformSleep(uint32_t milliseconds) {
   timespec ts{(time_t)(milliseconds / 1000), (long)(milliseconds % 1000) * 1000000L};

@@ -1,4 +1,5 @@
 // ObjectRegistry, node lists, library states and the loaded-modules registry.
+#include <cstdint>
 #include <cstring>
 
 #include "runtime/core/heaps_internal.h"
@@ -19,6 +20,13 @@ uint8_t* Slot(ObjectRegistry* registry, ObjectNumber number) {
   return registry->slots + (size_t)number * (size_t)registry->recordSize;
 }
 
+// The bytes of a slot array, or false when they would not fit in memory's addresses.
+bool SlotArrayBytes(int64_t slots, int32_t recordSize, size_t* bytes) {
+  if (slots < 0 || recordSize <= 0 || (uint64_t)slots > (uint64_t)PTRDIFF_MAX / (uint64_t)recordSize) return false;
+  *bytes = (size_t)slots * (size_t)recordSize;
+  return true;
+}
+
 ObjectNode* Oldest(ObjectNode* head) {
   if (!head) return nullptr;
   while (head->older) head = head->older;
@@ -28,12 +36,16 @@ ObjectNode* Oldest(ObjectNode* head) {
 }  // namespace
 
 ObjectRegistry* RegistryCreate(int32_t recordSize, int32_t initialSlots, ReleaseRoutine release) {
+  size_t bytes;
+  if (recordSize < (int32_t)sizeof(intptr_t) || !SlotArrayBytes(initialSlots, recordSize, &bytes)) return nullptr;
   auto* registry = (ObjectRegistry*)RuntimeAlloc(sizeof(ObjectRegistry));
   if (!registry) return nullptr;
   registry->recordSize = recordSize;
-  registry->growthStep = registry->capacity = initialSlots;
+  registry->capacity = initialSlots;
+  // Growth must reach past the number asked for, also from no slots at all.
+  registry->growthStep = initialSlots > 0 ? initialSlots : 1;
   registry->release = release;
-  registry->slots = (uint8_t*)RuntimeAlloc((size_t)recordSize * (size_t)initialSlots);
+  registry->slots = (uint8_t*)RuntimeAlloc(bytes);
   if (!registry->slots) {
     RuntimeFree(registry);
     return nullptr;
@@ -48,11 +60,14 @@ void* RegistryAllocate(ObjectRegistry* registry, ObjectNumber number) {
   }
   if (number < 0 || number >= kRegistryStaticLimit) return nullptr;
   if (number >= registry->capacity) {
-    int32_t capacity = (int32_t)number + registry->growthStep;
-    auto* grown = (uint8_t*)RuntimeReAlloc(registry->slots, (size_t)capacity * (size_t)registry->recordSize);
+    int64_t capacity = (int64_t)number + registry->growthStep;
+    if (capacity > INT32_MAX) capacity = INT32_MAX;
+    size_t bytes;
+    if (!SlotArrayBytes(capacity, registry->recordSize, &bytes)) return nullptr;
+    auto* grown = (uint8_t*)RuntimeReAlloc(registry->slots, bytes);
     if (!grown) return nullptr;
     registry->slots = grown;
-    registry->capacity = capacity;
+    registry->capacity = (int32_t)capacity;
   }
   if (registry->release) registry->release(number);
   return Slot(registry, number);

@@ -28,7 +28,8 @@ struct ObjectRegistry {
   uint8_t* slots;
 };
 
-// Null when memory ran out.
+// Null when memory ran out, or for a record too small for its liveness marker, a negative slot
+// count or an array too large to address. Any count from 0 up grows by at least one slot.
 ObjectRegistry* RegistryCreate(int32_t recordSize, int32_t initialSlots, ReleaseRoutine release);
 // The record to fill in for a number (releasing what the number held first); null when refused.
 void* RegistryAllocate(ObjectRegistry* registry, ObjectNumber number);

@@ -48,6 +48,7 @@ int32_t FindImageDecoder(intptr_t nameOrSize, const uint8_t* memory) {
   if (memory) {
     for (int32_t i = 0; i < registry.count; ++i) {
       int32_t kind = registry.table[i]->check(nullptr, memory, nameOrSize);
+      if (kind == kDecodeNoMemory) return kind;
       if (kind) {
         registry.current = registry.table[i];
         return kind;
@@ -59,9 +60,11 @@ int32_t FindImageDecoder(intptr_t nameOrSize, const uint8_t* memory) {
   if (!name) return 0;
   FILE* file = fopen(name, "rb");
   if (!file) return 0;
+  int32_t kind = 0;
   for (int32_t i = 0; i < registry.count; ++i) {
     fseek(file, 0, SEEK_SET);
-    int32_t kind = registry.table[i]->check(file, nullptr, nameOrSize);
+    kind = registry.table[i]->check(file, nullptr, nameOrSize);
+    if (kind == kDecodeNoMemory) break;
     if (kind) {
       registry.current = registry.table[i];
       registry.openFile = file;
@@ -69,7 +72,7 @@ int32_t FindImageDecoder(intptr_t nameOrSize, const uint8_t* memory) {
     }
   }
   fclose(file);
-  return 0;
+  return kind;
 }
 
 int32_t DecodedWidth() { return registry.current ? registry.current->width() : 0; }
@@ -79,4 +82,10 @@ int32_t DecodeImage(uint8_t* buffer, int32_t pitch, int32_t flags) {
   int32_t result = registry.current ? registry.current->decode(buffer, pitch, flags) : 0;
   CloseOpenFile();
   return result;
+}
+
+void AbandonImage() {
+  if (registry.current) registry.current->decode(nullptr, 0, 0);
+  registry.current = nullptr;
+  CloseOpenFile();
 }

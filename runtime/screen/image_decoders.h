@@ -15,11 +15,12 @@
 /// A format reader's routines.
 struct ImageDecoder {
   /// Whether this reader takes the image: 0 not this format; 1 accepted, 24-bit rows; 2 accepted,
-  /// 32-bit rows with alpha. Given an open file at its start (its name as third argument) or a
-  /// memory block (its size bound as third).
+  /// 32-bit rows with alpha; kDecodeNoMemory when memory ran out before it could tell. Given an open
+  /// file at its start (its name as third argument) or a memory block (its size bound as third).
   int32_t (*check)(FILE* file, const uint8_t* memory, intptr_t nameOrSize);
   /// Decodes the accepted image into `buffer` with rows `pitch` bytes apart: 1 decoded, 0 the data
-  /// is damaged part way (the rows not reached keep what the buffer held), kDecodeNoMemory.
+  /// is damaged part way (the rows not reached keep what the buffer held), kDecodeNoMemory. Given no
+  /// buffer, it gives up the image: it releases what its check kept and returns 0.
   int32_t (*decode)(uint8_t* buffer, int32_t pitch, int32_t flags);
   int32_t (*width)();   ///< the accepted image's width in pixels
   int32_t (*height)();  ///< the accepted image's height in pixels
@@ -27,7 +28,7 @@ struct ImageDecoder {
 
 /// At most this many decoders are registered; later ones are ignored.
 constexpr int32_t kImageDecoderLimit = 100;
-/// What a decoder's decode routine returns when memory ran out.
+/// What a decoder's check or decode routine returns when memory ran out.
 constexpr int32_t kDecodeNoMemory = -1;
 
 /// Start routine of the decoder registry: forgets every registered decoder (PNG included).

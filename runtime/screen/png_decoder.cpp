@@ -26,6 +26,7 @@ struct PngState {
   const uint8_t* cursor;  // memory mode: next byte to hand to libpng
   const uint8_t* end;     // memory mode: one past the block's last byte
   bool outOfMemory;       // libpng was refused memory since the last Check
+  size_t blocks;          // blocks libpng holds
 };
 
 PngState png;
@@ -40,14 +41,26 @@ void SilentWarning(png_structp, png_const_charp) {}
 png_voidp PngAllocate(png_structp, png_alloc_size_t size) {
   void* block = PlatformMemoryAlloc(size);
   if (!block) png.outOfMemory = true;
+  png.blocks += block != nullptr;
   return block;
 }
-void PngRelease(png_structp, png_voidp block) { PlatformMemoryFree(block); }
+void PngRelease(png_structp, png_voidp block) {
+  png.blocks -= block != nullptr;
+  PlatformMemoryFree(block);
+}
 
+// Also forgets the caller's block, which may be freed as soon as the image is done with.
 void ReleaseStructures() {
   if (png.read) png_destroy_read_struct(&png.read, png.info ? &png.info : nullptr, nullptr);
   png.read = nullptr;
   png.info = nullptr;
+  png.cursor = png.end = nullptr;
+}
+
+// What Check reports when it could not finish: memory refused, or an image it does not read.
+int32_t CheckFailed() {
+  ReleaseStructures();
+  return png.outOfMemory ? kDecodeNoMemory : 0;
 }
 
 // libpng's read callback in memory mode. A read past the block is a libpng error, which ends the
@@ -77,11 +90,8 @@ int32_t PngCheck(FILE* file, const uint8_t* memory, intptr_t nameOrSize) {
   if (!SignatureMatches(file, memory, nameOrSize)) return 0;
   png.read = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, SilentError, SilentWarning, nullptr, PngAllocate,
                                       PngRelease);
-  if (!png.read) return 0;
-  if (setjmp(png_jmpbuf(png.read))) {
-    ReleaseStructures();
-    return 0;
-  }
+  if (!png.read) return CheckFailed();
+  if (setjmp(png_jmpbuf(png.read))) return CheckFailed();
   if (file) {
     png_init_io(png.read, file);
     png_set_sig_bytes(png.read, kSignatureBytes);
@@ -91,10 +101,7 @@ int32_t PngCheck(FILE* file, const uint8_t* memory, intptr_t nameOrSize) {
     png_set_read_fn(png.read, nullptr, PngMemoryRead);
   }
   png.info = png_create_info_struct(png.read);
-  if (!png.info) {
-    ReleaseStructures();
-    return 0;
-  }
+  if (!png.info) return CheckFailed();
   png_read_info(png.read, png.info);
   int interlace, compression, filter;
   png_get_IHDR(png.read, png.info, &png.width, &png.height, &png.bitDepth, &png.colourType, &interlace, &compression,
@@ -126,6 +133,7 @@ void SetTransformations() {
 }
 
 int32_t PngDecode(uint8_t* buffer, int32_t pitch, int32_t flags) {
+  if (!buffer) ReleaseStructures();  // the image is abandoned
   if (!png.read || !png.info || !buffer) return 0;
   if (setjmp(png_jmpbuf(png.read))) {
     ReleaseStructures();
@@ -159,3 +167,5 @@ const ImageDecoder kPngDecoder = {PngCheck, PngDecode, PngWidth, PngHeight};
 }  // namespace
 
 const ImageDecoder* PngDecoder() { return &kPngDecoder; }
+
+size_t PngDecoderBlocks() { return png.blocks; }

@@ -5,3 +5,6 @@
 
 // The decoder's four routines, as registered by RegisterPngDecoder.
 const ImageDecoder* PngDecoder();
+// The blocks of memory libpng holds for the decoder: 0 whenever no image is between its Check and
+// its Decode (or its abandonment).
+size_t PngDecoderBlocks();

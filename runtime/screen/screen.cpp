@@ -147,7 +147,9 @@ intptr_t InitSprite() {
   // A second start keeps the registry, so that sprites made before stay reachable.
   if (!gScreen.sprites) gScreen.sprites = RegistryCreate(sizeof(SpriteRecord), 64, DeleteSpriteHook);
   if (!OpenBaseWindow()) return 0;
-  if (!InitKeyboard()) return 0;
+  // The keyboard is started with the library, not again by every later start: a program that
+  // ended it keeps it ended.
+  if (!gScreen.started && !InitKeyboard()) return 0;
   // The library is one user of the shared DirectDraw object from its start to EndScreen, however
   // often it is started; a start after one whose load failed tries the load again.
   if (!gScreen.started) {
@@ -163,8 +165,12 @@ intptr_t InitSprite() {
 
 void EndScreen() {
   if (!gScreen.started) return;
-  ReleaseScreen();
-  gScreen.screenWidth = gScreen.screenHeight = 0;
+  // An open screen is closed as the next open would close it: a full screen gives back its timer
+  // period too.
+  if (gScreen.screenWidth)
+    TearDownScreen();
+  else
+    ReleaseScreen();
   CloseDirectDraw();
   gScreen.started = 0;
 }

@@ -2,10 +2,10 @@
 // off-screen back buffer, with the window subclassed to repaint from it) or full-screen (exclusive
 // mode, a display mode and a flip chain on the base window).
 #include "runtime/screen/screen.h"
-// The multimedia timer and session headers need windows.h, which screen.h brings in.
-#include <mmsystem.h>
+// The session header needs windows.h, which screen.h brings in.
 #include <wtsapi32.h>
 
+#include "runtime/core/platform.h"
 #include "runtime/core/registry_internal.h"
 #include "runtime/screen/screen_internal.h"
 
@@ -195,7 +195,7 @@ void ReleaseScreen() {
 void TearDownScreen() {
   if (!gScreen.screenWidth) return;
   if (gScreen.autoFrameRate) SetFrameLimit(0);
-  if (!gScreen.windowed) timeEndPeriod(1);
+  if (!gScreen.windowed) PlatformFineTimer(false);
   ReleaseScreen();
   gScreen.screenWidth = gScreen.screenHeight = 0;
 }
@@ -260,6 +260,6 @@ int32_t OpenScreen(int32_t width, int32_t height, int32_t depth, const char* tit
   ReadPixelFormat();
   gScreen.active = 1;
   gScreen.flipRoutine = FlipFullScreen;
-  timeBeginPeriod(1);
+  PlatformFineTimer(true);
   return 1;
 }

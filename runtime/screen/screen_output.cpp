@@ -13,7 +13,10 @@ void* ReacquireOutputDC() {
   return reinterpret_cast<void*>(gScreen.outputState);
 }
 
+// Refused while a drawing holds the back buffer's DC: releasing it would leave the drawing on a
+// DC that is no longer valid. A holder of the target that is not drawing may switch to pixels.
 void* LockOutputPixels(int32_t* pitch) {
+  if (gDrawing.dc && gDrawing.releaseTarget == ReleaseOutputDC) return nullptr;
   if (gScreen.outputState && gScreen.outputState != kOutputLocked)
     gScreen.backBuffer->ReleaseDC(reinterpret_cast<HDC>(gScreen.outputState));
   void* pixels = nullptr;

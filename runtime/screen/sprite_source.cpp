@@ -35,13 +35,21 @@ SpriteSourceResult ReadBmp(const uint8_t* data, size_t size, bool keepIndices, u
 
 SpriteSourceResult DecodeOther(const uint8_t* data, size_t size, uint8_t* (*allocate)(size_t), SpriteSource* source) {
   int32_t kind = FindImageDecoder(static_cast<intptr_t>(size), data);
+  if (kind == kDecodeNoMemory) return kSourceNoMemory;
   if (kind != 1 && kind != 2) return kSourceNoDecoder;
   source->width = DecodedWidth();
   source->height = DecodedHeight();
-  if (!SpriteSizeFits(source->width, source->height)) return kSourceTooLarge;
+  // A refused image gives back what the decoder took to look at it.
+  if (!SpriteSizeFits(source->width, source->height)) {
+    AbandonImage();
+    return kSourceTooLarge;
+  }
   source->bits = kind == 2 ? 32 : 24;
   source->decodedAlpha = kind == 2;
-  if (!AllocateRows(source, SourceRowPitch(source->width, source->bits), allocate)) return kSourceNoMemory;
+  if (!AllocateRows(source, SourceRowPitch(source->width, source->bits), allocate)) {
+    AbandonImage();
+    return kSourceNoMemory;
+  }
   int32_t decoded = DecodeImage(source->buffer, source->pitch, 0);
   if (decoded == kDecodeNoMemory) return kSourceNoMemory;
   source->decodeIncomplete = decoded == 0;

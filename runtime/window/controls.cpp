@@ -27,11 +27,17 @@ void InitControlState(void* block) {
 }
 }  // namespace
 
+// A second start keeps the lock, the controls and the state the first made (a lock initialised
+// again would lose its owner and leak its debug record), and makes only what is missing.
 void InitControlLibrary() {
-  InitializeCriticalSection(&gControls.lock);
+  if (!gControls.lockReady) {
+    InitializeCriticalSection(&gControls.lock);
+    gControls.lockReady = 1;
+  }
   gControls.defaultFont = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
-  gControls.controls = RegistryCreate(sizeof(ControlRecord), 50, ReleaseControl);
-  gControls.state = (ControlState*)CreateLibraryState(sizeof(ControlState), InitControlState, nullptr);
+  if (!gControls.controls) gControls.controls = RegistryCreate(sizeof(ControlRecord), 50, ReleaseControl);
+  if (!gControls.state)
+    gControls.state = (ControlState*)CreateLibraryState(sizeof(ControlState), InitControlState, nullptr);
   INITCOMMONCONTROLSEX classes{sizeof classes, 0x0B08};
   InitCommonControlsEx(&classes);
 }

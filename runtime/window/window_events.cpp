@@ -58,7 +58,11 @@ bool ClaimDropRecord(LPARAM candidate) {
   if (!events) return false;
   for (DropRecord** link = &events->issued; *link; link = &(*link)->nextIssued) {
     if ((LPARAM)*link != candidate) continue;
-    *link = (*link)->nextIssued;
+    DropRecord* record = *link;
+    *link = record->nextIssued;
+    // Two drops before a read: the first one's event is overwritten, so its record would be lost.
+    if (events->pendingDrop) ReleaseDropRecord(events->pendingDrop);
+    events->pendingDrop = record;
     return true;
   }
   return false;
@@ -66,6 +70,10 @@ bool ClaimDropRecord(LPARAM candidate) {
 
 void FreeIssuedDropRecords() {
   EventState* events = Events();
+  if (events && events->pendingDrop) {
+    ReleaseDropRecord(events->pendingDrop);
+    events->pendingDrop = nullptr;
+  }
   while (events && events->issued) {
     DropRecord* record = events->issued;
     events->issued = record->nextIssued;
@@ -106,10 +114,19 @@ int32_t ReadWindowEvent(int32_t timeout) {
   }
   if (int32_t immediate = events->immediate) {
     events->immediate = 0;
+    // The program's record stays valid until its next read, even when a drop message reaches a
+    // window procedure meanwhile (in a message box's loop): that record waits for its own read.
+    if (immediate == EVENT_DROP_WINDOW || immediate == EVENT_DROP_CONTROL) {
+      events->dropRecord = events->pendingDrop;
+      events->pendingDrop = nullptr;
+    }
     return immediate;
   }
   // A drop message the window procedure refused is no event; its own number would read as a drop.
   if (message.message == MSG_DROP_WINDOW || message.message == MSG_DROP_CONTROL) return EVENT_NONE;
+  // A message that queued its own number as an event (a posted close, move or size request, a
+  // repaint) is read once, as that event, not as the message and then again from the queue.
+  if (events->head && events->head->event == (int32_t)message.message) return TakeQueuedEvent(events);
   events->lastWParam = message.wParam;
   events->lastLParam = message.lParam;
   return (int32_t)message.message;

@@ -71,8 +71,9 @@ struct EventState {
   EventNode* head;
   EventNode* tail;
   WindowCallback globalCallback;
-  void* dropRecord;    // a DropRecord, freed at the next read
-  DropRecord* issued;  // drop records made by NewDropRecord whose message has not come yet
+  void* dropRecord;         // the DropRecord the last read handed out, freed at the next read
+  DropRecord* pendingDrop;  // arrived with its message, handed out by the read that returns its event
+  DropRecord* issued;       // drop records made by NewDropRecord whose message has not come yet
 };
 
 // The window sizing state: one for all windows, since sizing holds the mouse capture.
@@ -116,6 +117,7 @@ struct ControlState {
 };
 struct ControlLibrary {
   CRITICAL_SECTION lock;
+  int32_t lockReady;
   HFONT defaultFont;
   ObjectRegistry* controls;  // ControlRecord
   ControlState* state;
@@ -142,9 +144,11 @@ void FreeDropRecord();
 // issued; null when memory runs out. It is freed by the read after the one that returns its event,
 // or by the library end when its message never arrives.
 DropRecord* NewDropRecord();
-// Takes a drop message's lParam off the issued list; false (nothing read through it) when the
-// program did not issue it or it was delivered already.
+// Takes a drop message's lParam off the issued list and keeps it for the read that returns its
+// event (a record kept earlier whose event was never read is freed); false (nothing read through
+// it) when the program did not issue it or it was delivered already.
 bool ClaimDropRecord(LPARAM candidate);
+// Frees the issued records whose message never came and the one whose event was never read.
 void FreeIssuedDropRecords();
 // The runtime window a message's window belongs to: itself or its nearest ancestor carrying the
 // window property. -1 and a null record when there is none.

@@ -92,11 +92,8 @@ LRESULT OnTrayEvent(WPARAM wParam, LPARAM lParam) {
 
 LRESULT OnDrop(int32_t event, WPARAM wParam, LPARAM lParam) {
   if (!ClaimDropRecord(lParam)) return UNHANDLED;
-  // A record not yet handed to a read would otherwise be lost.
-  FreeDropRecord();
   Events().immediate = event;
   if (event == EVENT_DROP_CONTROL) Events().data = (intptr_t)wParam;
-  Events().dropRecord = (void*)lParam;
   return 0;
 }
 }  // namespace

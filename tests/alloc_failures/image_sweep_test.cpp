@@ -13,6 +13,7 @@
 #include "runtime/core/heaps_internal.h"
 #include "runtime/core/registry_internal.h"
 #include "runtime/screen/image_decoders.h"
+#include "runtime/screen/png_decoder.h"
 #include "runtime/screen/screen_pixels.h"
 #include "runtime/screen/sprite_pixels.h"
 #include "runtime/screen/sprite_source.h"
@@ -89,8 +90,11 @@ class SpriteImages : public Scenario {
         SpriteSourceResult result =
             ReadSpriteSource(file.bytes.data(), file.bytes.size(), keepIndices, AllocateRows, &source);
         std::string what = file.name + (keepIndices ? " as indices" : "");
-        r.Answer(what, result == kSourceReady,
-                 result == kSourceReady ? SpriteRows(source) : SpriteSourceResultText(result));
+        if (result == kSourceReady)
+          r.Got(what, SpriteRows(source));
+        else
+          r.Refused(what, SpriteSourceResultText(result), result == kSourceNoMemory);
+        EXPECT_EQ(PngDecoderBlocks(), 0u) << what << ": libpng's memory is kept once the image was read";
         RuntimeFree(source.buffer);
       }
     }

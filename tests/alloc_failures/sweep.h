@@ -1,10 +1,11 @@
 // The allocation-failure sweep: a scenario runs once on a working heap, which counts its
 // allocations; then, for every point n (or an even sample of them), once with the n-th allocation
 // failing and once with every allocation from the n-th on failing. Each failing run must report
-// its failures through the commands' own failure results and never a success it did not achieve,
-// must leave valid structures (checked by the scenario as it goes), must leak nothing once the
-// scenario has freed what it made, and must leave the runtime usable: the scenario run again on a
-// working heap gives the clean run's results.
+// its failures through the commands' own failure results (giving lack of memory as the reason,
+// where they give one) and never a success it did not achieve, must leave valid structures
+// (checked by the scenario as it goes), must leak nothing once the scenario has freed what it
+// made, and must leave the runtime usable: the scenario run again on a working heap gives the
+// clean run's results.
 // HURZ_SWEEP_ALL=1 in the environment covers every point; otherwise at most kSampledPoints are
 // taken per scenario, spread evenly.
 #pragma once
@@ -34,6 +35,11 @@ class Results {
   void Answer(const std::string& what, bool ok, const std::string& value) {
     ok ? Got(what, value) : Failed(what);
   }
+  // A command's refusal with its reason: a failing run may refuse as the clean run did, or for lack
+  // of memory, but never for another reason.
+  void Refused(const std::string& what, const std::string& reason, bool forLackOfMemory) {
+    items_.push_back({what, reason, true, false, true, forLackOfMemory});
+  }
 
   // Empty when this failing run's results agree with the clean run's, else the first disagreement.
   std::string DisagreementWith(const Results& clean) const {
@@ -42,6 +48,8 @@ class Results {
     for (size_t i = 0; i < items_.size(); ++i) {
       const Item &got = items_[i], &want = clean.items_[i];
       if (got.what != want.what) return "entry " + got.what + " instead of " + want.what;
+      if (got.reasoned && !got.lackOfMemory && !(want.failed && want.value == got.value))
+        return got.what + ": refused as \"" + got.value + "\" where only memory ran out";
       if (got.state || got.failed) continue;
       if (want.failed) return got.what + ": claims " + got.value + " where a working heap fails";
       if (got.value != want.value) return got.what + ": claims " + got.value + " instead of " + want.value;
@@ -68,6 +76,8 @@ class Results {
     std::string value;
     bool failed;
     bool state;
+    bool reasoned = false;      // a refusal whose value is its reason
+    bool lackOfMemory = false;  // that reason is lack of memory
   };
   std::vector<Item> items_;
 };

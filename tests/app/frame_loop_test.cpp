@@ -30,7 +30,7 @@ HWND DemoScreen() {
   }();
   if (window) {
     SetForegroundWindow(window);
-    PumpTestMessages(50);
+    if (!WaitUntil([] { return GetForegroundWindow() == window; }, 10000)) return nullptr;  // never in front
   }
   return window;
 }

@@ -169,6 +169,38 @@ TEST(RegistryOutOfMemory, ASlotArrayThatCannotBeMadeGivesNoRegistryAndKeepsNothi
   EXPECT_EQ(RegistryAllocate(registry, 3), nullptr);
 }
 
+// A registry may start with no slots, or one; every number it hands out lies inside its array.
+TEST(RegistrySizes, AnyInitialSlotCountGrowsPastTheNumbersAskedFor) {
+  EnsureCoreStarted();
+  for (int32_t initial : {0, 1}) {
+    SCOPED_TRACE(initial);
+    ObjectRegistry* registry = RegistryCreate(sizeof(Record), initial, nullptr);
+    ASSERT_NE(registry, nullptr);
+    for (ObjectNumber number : {0, 1, 2, 7, 3}) {
+      auto* record = (Record*)RegistryAllocate(registry, number);
+      ASSERT_NE(record, nullptr) << number;
+      EXPECT_LT(number, registry->capacity);
+      record->handle = 1;
+      record->value = (int)number;
+    }
+    for (ObjectNumber number : {0, 1, 2, 3, 7}) EXPECT_EQ(((Record*)RegistryLookup(registry, number))->value, number);
+    EXPECT_EQ(RegistryValidate(registry), 1);
+    RuntimeFree(registry->slots);
+    RuntimeFree(registry);
+  }
+}
+
+TEST(RegistrySizes, RecordsWithoutRoomForTheMarkerAndImpossibleArraysAreRefused) {
+  EnsureCoreStarted();
+  size_t blocks = PlatformHeapBlockCount(gCore.runtimeHeap);
+  EXPECT_EQ(RegistryCreate(0, 16, nullptr), nullptr);
+  EXPECT_EQ(RegistryCreate((int32_t)sizeof(intptr_t) - 1, 16, nullptr), nullptr);
+  EXPECT_EQ(RegistryCreate(-8, 16, nullptr), nullptr);
+  EXPECT_EQ(RegistryCreate(sizeof(Record), -1, nullptr), nullptr);
+  EXPECT_EQ(RegistryCreate(INT32_MAX, INT32_MAX, nullptr), nullptr);
+  EXPECT_EQ(PlatformHeapBlockCount(gCore.runtimeHeap), blocks);
+}
+
 TEST_F(RegistryTest, ValidationFindsABrokenLinkAndAMissingSlotArray) {
   Open(2, 2);
   auto a = (ObjectNumber)Open(AnyID, 7);

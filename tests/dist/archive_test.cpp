@@ -34,7 +34,7 @@ class UnpackedArchive {
  public:
   explicit UnpackedArchive(const std::string& archive) {
     static int count = 0;
-    unixFolder_ = "/tmp/hurz-dist-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
+    unixFolder_ = RunTempPath("dist-" + std::to_string(++count));
     unpacked_ = RunUnixCommand("rm -rf " + unixFolder_ + " && mkdir " + unixFolder_ + " && cd " + unixFolder_ +
                                    " && cmake -E tar xf '" + archive + "'",
                                60000) == 0;

@@ -1,5 +1,6 @@
 // The demonstration as a user meets it: hurz.exe started as its own process, its window found,
-// its client area captured from the X display, and the pointer and keys driven with xdotool.
+// its client area captured from the X display, and the pointer and keys driven with xdotool, each
+// press made with the window in front and repeated when the demo did not see it.
 #pragma once
 #include <windows.h>
 
@@ -8,13 +9,17 @@
 #include <vector>
 
 #include "support/client_capture.h"
+#include "support/foreground.h"
 #include "support/unix_command.h"
 
 class DemoProcess {
  public:
   // Starts hurz.exe from programDir (the build's bin folder when empty) in the given working
   // folder (the program's folder when empty).
+  // A demo of an earlier test can still show on the display for a moment after its process ended:
+  // its window would hide this one's, so the start waits until none is seen.
   bool Start(const std::string& workingDir = "", const std::string& programDir = "") {
+    WaitUntil([] { return RunUnixCommand("xdotool search --onlyvisible --name '^hurz$'") == 1; }, 30000);
     std::string bin = programDir.empty() ? HURZ_TEST_BIN_DIR : programDir;
     std::string line = "\"" + bin + "\\hurz.exe\"";
     std::string dir = workingDir.empty() ? bin : workingDir;
@@ -31,24 +36,26 @@ class DemoProcess {
     if (!process_.hProcess) return;
     if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
       TerminateProcess(process_.hProcess, 99);
-      WaitForSingleObject(process_.hProcess, 5000);
+      // Gone with its window before the next test looks for one; a busy machine takes its time.
+      WaitForSingleObject(process_.hProcess, 30000);
     }
     CloseHandle(process_.hProcess);
   }
 
-  // The demo's window 0, once it shows its frames.
-  HWND WaitForWindow(DWORD timeoutMs = 20000) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-      HWND window = FindWindowA("WindowClass_0", "hurz");
-      if (window && IsWindowVisible(window)) {
-        window_ = window;
-        Sleep(500);  // a few frames
-        return window;
-      }
-      if (Exited()) return nullptr;
-      Sleep(50);
-    }
-    return nullptr;
+  // The demo's window 0 once it is shown, and in front as the demo's start leaves it (briefly
+  // waited for; a test that sends input brings it to the front itself).
+  HWND WaitForWindow(DWORD timeoutMs = 30000) {
+    HWND window = nullptr;
+    WaitUntil(
+        [&] {
+          window = OwnWindow();
+          return (window && IsWindowVisible(window)) || Exited();
+        },
+        timeoutMs);
+    if (!window || !IsWindowVisible(window) || Exited()) return nullptr;
+    window_ = window;
+    WaitUntil([&] { return GetForegroundWindow() == window; }, 5000);
+    return window;
   }
 
   bool Exited() { return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
@@ -70,24 +77,33 @@ class DemoProcess {
     return p;
   }
 
-  bool MovePointer(int clientX, int clientY) const {
-    POINT p = ScreenPoint(clientX, clientY);
-    return RunUnixCommand("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y)) == 0;
-  }
+  // Moves the pointer to a client point and waits until it is there.
+  bool MovePointer(int clientX, int clientY) const { return MovePointerTo(ScreenPoint(clientX, clientY)); }
 
   ClientPicture Capture() const { return CaptureClientArea(window_); }
 
-  // Presses and releases Escape with the pointer over the window.
-  bool PressEscape() const {
-    if (!MovePointer(400, 300)) return false;
-    Sleep(150);
-    bool pressed = RunUnixCommand("xdotool keydown Escape") == 0;
-    Sleep(300);
-    RunUnixCommand("xdotool keyup Escape");
-    return pressed;
+  // Brings the window to the front with the pointer at a client point.
+  bool BringToFront(int clientX = 400, int clientY = 300) const {
+    return ::BringToFront(window_, POINT{clientX, clientY});
+  }
+
+  // Holds Escape over the window, pressing again while the demo goes on, until it has ended.
+  bool PressEscape() {
+    return PressKeyUntil(
+        window_, "Escape", [this] { return Exited(); }, POINT{400, 300});
   }
 
  private:
+  // This process's window 0: a demo of an earlier test may still be on its way out.
+  HWND OwnWindow() const {
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "WindowClass_0", "hurz"));) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      if (owner == process_.dwProcessId) return window;
+    }
+    return nullptr;
+  }
+
   PROCESS_INFORMATION process_{};
   HWND window_ = nullptr;
 };

@@ -67,29 +67,46 @@ int CountColour(const ClientPicture& picture, uint32_t colour, int left, int top
   return n;
 }
 
-// The first pictures of a freshly started demo: captured until the grid shows (starting Direct3D
-// in a new process can take a few seconds).
+// The first picture of a freshly started demo that shows the grid (starting Direct3D in a new
+// process can take a few seconds; a busy display may show a window black for a moment).
 ClientPicture CaptureOnceDrawn(DemoProcess& demo) {
   ClientPicture picture;
-  for (int attempt = 0; attempt < 40; ++attempt) {
-    picture = demo.Capture();
-    if (picture.width == 800 && ReadGrid(picture).classified >= 400) break;
-    Sleep(250);
-  }
-  Sleep(300);
-  return demo.Capture();
+  WaitUntil(
+      [&] {
+        picture = demo.Capture();
+        return picture.width == 800 && ReadGrid(picture).classified >= 400;
+      },
+      30000);
+  return picture;
 }
 
 bool TextShown(const ClientPicture& picture) { return CountColour(picture, kWhite, 0, 578, 200, 600) > 10; }
 
-// Holds the space bar with the pointer at a client point, then lets go.
-void DragPlayerTo(DemoProcess& demo, int x, int y) {
-  ASSERT_TRUE(demo.MovePointer(x, y));
-  Sleep(150);
-  ASSERT_EQ(RunUnixCommand("xdotool keydown space"), 0);
-  Sleep(400);
-  ASSERT_EQ(RunUnixCommand("xdotool keyup space"), 0);
-  Sleep(300);
+constexpr uint32_t kKeyMarker = 0x808080;  // the disc drawn under the player while the space bar is held
+
+// The grey pixels of the disc drawn around the pointer while the player is held: well over a
+// hundred where the sprite, birds and grid lines leave it to be seen, none or nearly none after.
+int MarkerDiscPixels(const ClientPicture& picture, int x, int y) {
+  return picture.width == 800 ? CountColour(picture, kKeyMarker, std::max(x - 32, 0), std::max(y - 32, 0),
+                                            std::min(x + 32, 800), std::min(y + 32, 600))
+                              : 0;
+}
+
+// Holds the space bar with the pointer at a client point until the player is drawn held there,
+// then lets go; the picture once the disc is gone, with the player left at the pointer.
+ClientPicture DragPlayerTo(DemoProcess& demo, int x, int y) {
+  bool held = PressKeyUntil(
+      demo.window(), "space", [&] { return MarkerDiscPixels(demo.Capture(), x, y) > 100; }, POINT{x, y});
+  EXPECT_TRUE(held) << "the player was never drawn held at " << x << ", " << y;
+  ClientPicture released;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        released = demo.Capture();
+        return released.width == 800 && ReadGrid(released).classified >= 400 && MarkerDiscPixels(released, x, y) < 20;
+      },
+      10000))
+      << "the player is still drawn held";
+  return released;
 }
 
 class Demo : public ::testing::Test {
@@ -100,9 +117,18 @@ class Demo : public ::testing::Test {
     RunUnixCommand("xdotool mousemove 1000 900 click 1");
     ASSERT_TRUE(demo_.Start());
     ASSERT_NE(demo_.WaitForWindow(), nullptr) << "no window \"hurz\" appeared";
-    demo_.MovePointer(400, 300);
+    ASSERT_TRUE(demo_.BringToFront(400, 300));
     first_ = CaptureOnceDrawn(demo_);
     ASSERT_EQ(first_.width, 800);
+  }
+  // A failing test leaves the first picture it read and the window as it is now in /tmp.
+  void TearDown() override {
+    if (!HasFailure()) return;
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::string path = RunTempPath(name);
+    SavePicture(first_, "Z:" + path + "-first.ppm");
+    SavePicture(demo_.Capture(), "Z:" + path + "-last.ppm");
+    ADD_FAILURE() << "the pictures are in " << path << "-first.ppm and -last.ppm";
   }
   DemoProcess demo_;
   ClientPicture first_;
@@ -163,8 +189,8 @@ TEST_F(Demo, SpaceBarMovesThePlayerToThePointerWhereItStays) {
   bool touchedAtStart = TextShown(first_);
 
   int x = column * kCell + 1, y = row * kCell + 1;
-  DragPlayerTo(demo_, x, y);
-  ClientPicture moved = demo_.Capture();
+  ClientPicture moved = DragPlayerTo(demo_, x, y);
+  ASSERT_EQ(moved.width, 800);
   GridReading after = ReadGrid(moved);
   EXPECT_EQ(after.cells[row][column], kRed);
   EXPECT_EQ(after.cells[row][column + 1], kRed);
@@ -183,10 +209,12 @@ TEST_F(Demo, SpaceBarMovesThePlayerToThePointerWhereItStays) {
   EXPECT_NE(moved.at(x + 20, y + 20), kRed);
   EXPECT_FALSE(TextShown(moved));
 
-  // Without the space bar the player stays where it was left.
-  ASSERT_TRUE(demo_.MovePointer(700, 100));
+  // Without the space bar the player stays where it was left: frames drawn with the pointer
+  // elsewhere (seen there, then given time) show it in the same place.
+  ASSERT_TRUE(demo_.BringToFront(700, 100));
   Sleep(400);
-  ClientPicture later = demo_.Capture();
+  ClientPicture later = CaptureOnceDrawn(demo_);
+  ASSERT_EQ(later.width, 800);
   EXPECT_EQ(later.at(x + 10, y), kRed);
   EXPECT_EQ(later.at(x + 49, y + 20), kRed);
 }
@@ -201,8 +229,8 @@ TEST_F(Demo, OverABirdTheBoxTurnsBlueAndTheCountShows) {
   EXPECT_EQ(CountColour(first_, kBlue, 64, 64, 800, 576), 0);
 
   int x = column * kCell + 4, y = row * kCell + 4;
-  DragPlayerTo(demo_, x, y);
-  ClientPicture over = demo_.Capture();
+  ClientPicture over = DragPlayerTo(demo_, x, y);
+  ASSERT_EQ(over.width, 800);
   int boxBlue = CountColour(over, kBlue, x, y, x + 50, y + 1) + CountColour(over, kBlue, x, y, x + 1, y + 50);
   EXPECT_GT(boxBlue, 30) << "the box's top and left edges are blue";
   EXPECT_TRUE(TextShown(over)) << "\"Cols=\" and the count at (0, 580)";
@@ -228,38 +256,38 @@ TEST_F(Demo, OutOfFrontItShowsNoFocusAndIgnoresEscape) {
   HWND other = CreateWindowExA(0, "HurzE2EOther", "other", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200, nullptr, nullptr,
                                GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(other, nullptr);
-  RunUnixCommand("xdotool mousemove 100 100");
-  SetForegroundWindow(other);
-  for (int i = 0; i < 40; ++i) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    Sleep(20);
-  }
-  ASSERT_NE(GetForegroundWindow(), demo_.window());
-
-  ClientPicture away = demo_.Capture();
-  EXPECT_EQ(away.at(700, 500), 0x404040u) << "the focus-lost screen";
+  // The other window in front, with the pointer over it: keys typed now are its.
+  ASSERT_TRUE(BringToFront(other, POINT{100, 100}));
+  ClientPicture away;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        away = demo_.Capture();
+        return away.width == 800 && away.at(700, 500) == 0x404040u;
+      },
+      15000))
+      << "the focus-lost screen";
+  ASSERT_EQ(away.width, 800);
   EXPECT_GT(CountColour(away, 0xC0C0C0, 100, 100, 200, 125), 10) << "\"NoFocus\" at (100, 100)";
 
+  // Escape held long enough for many of the demo's frames, which go on while it is out of front.
   ASSERT_EQ(RunUnixCommand("xdotool keydown Escape"), 0);
-  Sleep(400);
+  bool ended = WaitUntil([&] { return demo_.Exited(); }, 1500);
   RunUnixCommand("xdotool keyup Escape");
-  Sleep(200);
-  EXPECT_EQ(demo_.WaitForExit(0), -1) << "Escape out of front is ignored";
+  EXPECT_FALSE(ended) << "Escape out of front is ignored";
+  ASSERT_EQ(GetForegroundWindow(), other) << "the test's window stayed in front while Escape was held";
 
   DestroyWindow(other);
-  SetForegroundWindow(demo_.window());
   ASSERT_TRUE(demo_.PressEscape());
   EXPECT_EQ(demo_.WaitForExit(10000), 0);
 }
 
 TEST(DemoWithoutItsPicture, RunsWithGridAndBoxesButNoBirds) {
-  std::string folder = "Z:\\tmp\\hurz-e2e-nobird";
+  std::string folder = "Z:" + RunTempPath("e2e-nobird");
   CreateDirectoryA(folder.c_str(), nullptr);
   DemoProcess demo;
   ASSERT_TRUE(demo.Start(folder));
   ASSERT_NE(demo.WaitForWindow(), nullptr);
-  demo.MovePointer(400, 300);
+  ASSERT_TRUE(demo.BringToFront(400, 300));
   ClientPicture picture = CaptureOnceDrawn(demo);
   ASSERT_EQ(picture.width, 800);
   GridReading grid = ReadGrid(picture);
@@ -321,8 +349,8 @@ FailedStart StartWithEnvironment(const std::string& variables) {
 
 // An ALSA configuration whose default device does not exist.
 TEST(DemoWithoutSound, ReportsInitSoundAndEndsWithZero) {
-  const char* config = "/tmp/hurz-e2e-noaudio.conf";
-  std::string winConfig = std::string("Z:") + config;
+  std::string config = RunTempPath("e2e-noaudio.conf");
+  std::string winConfig = "Z:" + config;
   FILE* file = fopen(winConfig.c_str(), "w");
   ASSERT_NE(file, nullptr);
   fputs("pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n", file);

@@ -16,7 +16,7 @@
 namespace {
 constexpr int kCell = 32, kGridBottom = 18 * kCell;
 constexpr int kPlayerSize = 50, kDiscRadius = 32;
-constexpr uint32_t kLeftDisc = 0x2010C0, kRightDisc = 0x10C020;  // COLORREF
+constexpr uint32_t kLeftDisc = 0x2010C0, kRightDisc = 0x10C020, kKeyDisc = 0x808080;  // COLORREF
 
 int Red(uint32_t c) { return c & 0xFF; }
 int Green(uint32_t c) { return (c >> 8) & 0xFF; }
@@ -181,6 +181,12 @@ int CountColour(const ClientPicture& picture, uint32_t colour, const Box& box) {
   return n;
 }
 
+// A picture of a drawn frame: the green outlines of the empty cells show (a busy display may show
+// the window black for a moment).
+bool Drawn(const ClientPicture& picture) {
+  return picture.width == 800 && CountColour(picture, 0x00FF00, Box{0, 0, 800, kGridBottom}) > 2000;
+}
+
 // The held player's sprite near the pointer: its pixels (blue well above the disc's own) and the
 // direction from its blue half to its magenta half, in degrees.
 struct HeldSprite {
@@ -214,7 +220,7 @@ HeldSprite ReadHeldSprite(const ClientPicture& picture, int px, int py, uint32_t
 class DemoWithMarkedBirds : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string folder = "Z:\\tmp\\hurz-e2e-marked";
+    std::string folder = "Z:" + RunTempPath("e2e-marked");
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string png = MarkedBirdPng();
     ASSERT_FALSE(png.empty());
@@ -225,34 +231,60 @@ class DemoWithMarkedBirds : public ::testing::Test {
     RunUnixCommand("xdotool mousemove 1000 900");
     ASSERT_TRUE(demo_.Start(folder));
     ASSERT_NE(demo_.WaitForWindow(), nullptr);
-    demo_.MovePointer(400, 300);
+    ASSERT_TRUE(demo_.BringToFront(400, 300));
     // Starting Direct3D in a new process can take a few seconds.
-    for (int attempt = 0; attempt < 40 && flock_.birds.size() < 15; ++attempt) {
-      Sleep(250);
-      first_ = demo_.Capture();
-      if (first_.width == 800) flock_ = ReadFlock(first_);
-    }
+    WaitUntil(
+        [&] {
+          first_ = demo_.Capture();
+          if (first_.width == 800) flock_ = ReadFlock(first_);
+          return flock_.birds.size() >= 15;
+        },
+        30000);
     ASSERT_GE(flock_.birds.size(), 15u) << "the birds are seen as rectangles";
   }
   void TearDown() override {
     RunUnixCommand("xdotool mouseup 1 mouseup 3 keyup space");
     PostMessageA(demo_.window(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(demo_.WaitForExit(10000), 0);
+    EXPECT_EQ(demo_.WaitForExit(20000), 0);
   }
 
   // Holds a mouse button (1 left, 3 right) with the pointer at a client point and returns two
-  // pictures taken while it is held, a moment apart.
-  std::pair<ClientPicture, ClientPicture> HoldButton(int button, int x, int y) {
-    demo_.MovePointer(x, y);
-    Sleep(150);
-    RunUnixCommand("xdotool mousedown " + std::to_string(button));
-    Sleep(300);
-    ClientPicture one = demo_.Capture();
-    Sleep(1500);
-    ClientPicture two = demo_.Capture();
+  // pictures taken while it is held: the first once its disc shows in the quarter, the second once
+  // the player has turned since the first. Empty pictures when either never comes.
+  std::pair<ClientPicture, ClientPicture> HoldButton(int button, int x, int y, uint32_t disc, const Box& quarter) {
+    ClientPicture one, two;
+    bool shown = HoldButtonUntil(
+        demo_.window(), button,
+        [&] {
+          one = demo_.Capture();
+          return one.width == 800 && CountColour(one, disc, quarter) > 250;
+        },
+        POINT{x, y});
+    if (shown) {
+      double before = ReadHeldSprite(one, x, y, disc).pointing;
+      WaitUntil(
+          [&] {
+            two = demo_.Capture();
+            if (!Drawn(two)) return false;
+            double turned = std::fmod(ReadHeldSprite(two, x, y, disc).pointing - before + 720, 360);
+            return turned > 1 && turned < 359;
+          },
+          15000);
+    }
     RunUnixCommand("xdotool mouseup " + std::to_string(button));
-    Sleep(300);
     return {one, two};
+  }
+
+  // The picture once the disc is gone from the quarter after the button was let go.
+  ClientPicture Released(uint32_t disc, const Box& quarter) {
+    ClientPicture released;
+    WaitUntil(
+        [&] {
+          released = demo_.Capture();
+          return Drawn(released) && CountColour(released, disc, quarter) == 0;
+        },
+        10000);
+    return released;
   }
 
   DemoProcess demo_;
@@ -267,7 +299,9 @@ TEST_F(DemoWithMarkedBirds, MouseButtonsShowTheirMarkerDiscUnderTheTurningPlayer
   Box quarter{spot.x - kDiscRadius + 6, spot.y - kDiscRadius + 6, spot.x - 4, spot.y - 4};
   for (auto [button, disc] : {std::pair{1, kLeftDisc}, std::pair{3, kRightDisc}}) {
     SCOPED_TRACE(button == 1 ? "left button" : "right button");
-    auto [one, two] = HoldButton(button, spot.x, spot.y);
+    auto [one, two] = HoldButton(button, spot.x, spot.y, disc, quarter);
+    ASSERT_EQ(one.width, 800);
+    ASSERT_EQ(two.width, 800);
     EXPECT_GT(CountColour(one, disc, quarter), 250) << "the marker disc";
     EXPECT_EQ(CountColour(one, button == 1 ? kRightDisc : kLeftDisc, quarter), 0);
     HeldSprite before = ReadHeldSprite(one, spot.x, spot.y, disc);
@@ -278,7 +312,7 @@ TEST_F(DemoWithMarkedBirds, MouseButtonsShowTheirMarkerDiscUnderTheTurningPlayer
     double turned = std::fmod(after.pointing - before.pointing + 720, 360);
     EXPECT_GT(turned, 1) << "the held player turns";
     EXPECT_LT(turned, 359);
-    ClientPicture released = demo_.Capture();
+    ClientPicture released = Released(disc, quarter);
     EXPECT_EQ(CountColour(released, disc, quarter), 0) << "no disc once released";
   }
 }
@@ -286,14 +320,19 @@ TEST_F(DemoWithMarkedBirds, MouseButtonsShowTheirMarkerDiscUnderTheTurningPlayer
 TEST_F(DemoWithMarkedBirds, TheCountShownIsTheNumberOfBirdsSharingACellWithThePlayer) {
   Spot spot = ClearSpotWithMostBirds(flock_);
   ASSERT_GE(spot.birds, 1) << "no place next to birds that the picture shows clearly";
-  demo_.MovePointer(spot.x, spot.y);
-  Sleep(150);
-  ASSERT_EQ(RunUnixCommand("xdotool keydown space"), 0);
-  Sleep(400);
-  ASSERT_EQ(RunUnixCommand("xdotool keyup space"), 0);
-  demo_.MovePointer(700, 560);
-  Sleep(300);
-  ClientPicture moved = demo_.Capture();
+  // Held until the grey disc of the space bar shows around the pointer (birds cover parts of it),
+  // then let go.
+  Box around{spot.x - kDiscRadius, spot.y - kDiscRadius, spot.x + kDiscRadius, spot.y + kDiscRadius};
+  ASSERT_TRUE(PressKeyUntil(
+      demo_.window(), "space",
+      [&] {
+        ClientPicture held = demo_.Capture();
+        return held.width == 800 && CountColour(held, kKeyDisc, around) > 100;
+      },
+      POINT{spot.x, spot.y}));
+  ASSERT_TRUE(demo_.BringToFront(700, 560));
+  ClientPicture moved = Released(kKeyDisc, around);
+  ASSERT_EQ(moved.width, 800);
   EXPECT_EQ(ReadCount(moved), spot.birds) << "player at " << spot.x << ", " << spot.y;
 }
 

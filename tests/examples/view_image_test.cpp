@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/client_capture.h"
+#include "support/foreground.h"
 #include "support/png_writer.h"
 #include "support/program_run.h"
 
@@ -61,8 +62,12 @@ struct Viewer {
 
 HWND WaitForWindow(const char* className, const std::string& title) {
   HWND window = nullptr;
-  for (int i = 0; i < 400 && !(window && IsWindowVisible(window)); ++i, Sleep(50))
-    window = FindWindowA(className, title.c_str());
+  WaitUntil(
+      [&] {
+        window = FindWindowA(className, title.c_str());
+        return window && IsWindowVisible(window);
+      },
+      30000);
   return window;
 }
 
@@ -70,21 +75,24 @@ HWND WaitForWindow(const char* className, const std::string& title) {
 // gives the number of pixels that still differ, and the first of them.
 int CaptureUntilShown(HWND window, int scale, std::string* first) {
   int wrong = -1;
-  for (int attempt = 0; attempt < 40 && wrong != 0; ++attempt, Sleep(250)) {
-    ClientPicture shot = CaptureClientArea(window);
-    if (shot.width < kWidth * scale || shot.height < kHeight * scale) continue;
-    wrong = 0;
-    for (int y = 0; y < kHeight * scale; ++y)
-      for (int x = 0; x < kWidth * scale; ++x)
-        if (shot.at(x, y) != PixelAt(x / scale, y / scale) && wrong++ == 0)
-          *first = "(" + std::to_string(x) + ", " + std::to_string(y) + ") differs";
-  }
+  WaitUntil(
+      [&] {
+        ClientPicture shot = CaptureClientArea(window);
+        if (shot.width < kWidth * scale || shot.height < kHeight * scale) return false;
+        wrong = 0;
+        for (int y = 0; y < kHeight * scale; ++y)
+          for (int x = 0; x < kWidth * scale; ++x)
+            if (shot.at(x, y) != PixelAt(x / scale, y / scale) && wrong++ == 0)
+              *first = "(" + std::to_string(x) + ", " + std::to_string(y) + ") differs";
+        return wrong == 0;
+      },
+      30000);
   return wrong;
 }
 }  // namespace
 
 TEST(ViewImage, ShowsAPngPixelForPixelFollowsTheSizingAndEndsOnEscape) {
-  std::string file = WriteFile("Z:/tmp/hurz-view-image-test.png", PicturePng());
+  std::string file = WriteFile("Z:" + RunTempPath("view-image-test.png"), PicturePng());
   ASSERT_FALSE(file.empty());
   SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);  // the runtime sizes windows itself
   Viewer viewer(file);
@@ -110,17 +118,14 @@ TEST(ViewImage, ShowsAPngPixelForPixelFollowsTheSizingAndEndsOnEscape) {
   EXPECT_EQ(r.right, 2 * kWidth);
   EXPECT_EQ(r.bottom, 2 * kHeight);
 
-  // Keys typed on the test display reach the window under the pointer.
-  POINT middle{kWidth, kHeight};
-  ClientToScreen(window, &middle);
-  RunUnixCommand("xdotool mousemove " + std::to_string(middle.x) + " " + std::to_string(middle.y) +
-                 " sleep 0.2 key Escape");
+  // Escape typed on the test display with the window in front, until the viewer has ended.
+  EXPECT_TRUE(PressKeyUntil(window, "Escape", [&] { return !IsWindow(window); }));
   EXPECT_EQ(viewer.ExitCode(), 0);
   DeleteFileA(file.c_str());
 }
 
 TEST(ViewImage, AFileThatIsNoPictureGivesAMessageBoxAndExitCodeOne) {
-  std::string file = WriteFile("Z:/tmp/hurz-view-image-test.txt", "this is no picture\n");
+  std::string file = WriteFile("Z:" + RunTempPath("view-image-test.txt"), "this is no picture\n");
   ASSERT_FALSE(file.empty());
   Viewer viewer(file);
   HWND box = WaitForWindow("#32770", "view-image");

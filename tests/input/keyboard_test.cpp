@@ -10,13 +10,10 @@
 
 namespace {
 // Polls until the key reads as wanted (Wine delivers X key events while messages are pumped).
-bool PollUntil(int32_t key, int32_t wanted, DWORD timeoutMs = 2000) {
-  for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
-    PumpTestMessages(20);
-    if (PollKeyboard() && IsKeyDown(key) == wanted) return true;
-  }
-  return false;
+bool PollUntil(int32_t key, int32_t wanted, DWORD timeoutMs = 15000) {
+  return WaitUntil([&] { return PollKeyboard() && IsKeyDown(key) == wanted; }, timeoutMs);
 }
+bool KeyReadDown(int32_t key) { return PollKeyboard() && IsKeyDown(key) == 128; }
 }  // namespace
 
 TEST(Keyboard, EveryKeyReadsUpBeforeTheFirstPoll) {
@@ -89,12 +86,10 @@ TEST(Keyboard, KeyHeldOnTheDisplayReadsAfterAPoll) {
   HWND window = TestWindow(320, 240);
   ASSERT_NE(window, nullptr);
   ASSERT_EQ(OpenWindowedScreen(window, 0, 0, 320, 240, 0, 0, 0), 1);
-  SetForegroundWindow(window);
-  PumpTestMessages(100);
+  ASSERT_TRUE(BringToFront(window));
   PollKeyboard();
-  ASSERT_EQ(RunUnixCommand(PointerOverCommand(window)), 0);
-  ASSERT_EQ(RunUnixCommand("xdotool keydown Escape"), 0);
-  bool down = PollUntil(1, 128);
+  bool down = HoldUntil(
+      window, "keydown Escape", "keyup Escape", [] { return KeyReadDown(1); }, {-1, -1}, 3000, 45000);
   EXPECT_TRUE(down) << "Escape never read as down";
   if (down) {
     EXPECT_EQ(IsKeyDown(-1), 1);
@@ -105,20 +100,12 @@ TEST(Keyboard, KeyHeldOnTheDisplayReadsAfterAPoll) {
   EXPECT_EQ(IsKeyDown(-1), 0);
 
   // A window in the background loses the device: the poll fails and every key reads up.
-  ASSERT_EQ(RunUnixCommand("xdotool keydown space"), 0);
-  EXPECT_TRUE(PollUntil(57, 128));
+  ASSERT_TRUE(HoldUntil(
+      window, "keydown space", "keyup space", [] { return KeyReadDown(57); }, {-1, -1}, 3000, 45000));
   HWND other = TestWindow(100, 100, 500, 400);
-  SetForegroundWindow(other);
-  PumpTestMessages(100);
-  if (GetForegroundWindow() == other) {
-    bool failed = false;
-    for (int i = 0; i < 20 && !failed; ++i) {
-      PumpTestMessages(20);
-      failed = PollKeyboard() == 0;
-    }
-    EXPECT_TRUE(failed);
-    EXPECT_EQ(IsKeyDown(57), 0);
-  }
+  ASSERT_TRUE(BringToFront(other));
+  EXPECT_TRUE(WaitUntil([] { return PollKeyboard() == 0; }, 15000));
+  EXPECT_EQ(IsKeyDown(57), 0);
   RunUnixCommand("xdotool keyup space");
   OpenWindowedScreen(nullptr, 0, 0, 0, 0, 0, 0, 0);
 }

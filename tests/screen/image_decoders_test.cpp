@@ -3,6 +3,7 @@
 // damaged files that must fail without reading past their block.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -10,6 +11,8 @@
 
 #include "runtime/core/platform.h"
 #include "runtime/screen/image_decoders_internal.h"
+#include "runtime/screen/png_decoder.h"
+#include "runtime/screen/sprite_source.h"
 #include "support/guarded_memory.h"
 #include "support/png_writer.h"
 
@@ -25,6 +28,27 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 std::string SuitePath(const std::string& name) { return std::string(HURZ_TEST_PNGSUITE_DIR) + "/" + name; }
+
+uint8_t* AllocateNothing(size_t) { return nullptr; }
+
+// Whether this process holds the file open: Windows refuses to open a file for exclusive use while
+// any handle holds it; Linux lists the process's open files under /proc/self/fd.
+bool FileHeldOpen(const std::string& path) {
+#ifdef _WIN32
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+  CloseHandle(file);
+  return false;
+#else
+  std::error_code error;
+  std::filesystem::path wanted = std::filesystem::canonical(path, error);
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+    std::error_code unreadable;
+    if (std::filesystem::read_symlink(entry.path(), unreadable) == wanted) return true;
+  }
+  return false;
+#endif
+}
 
 struct Decoded {
   int32_t kind = 0;
@@ -49,7 +73,7 @@ Decoded DecodeMemory(const std::string& bytes) {
   GuardedMemory block(bytes);
   Decoded d;
   d.kind = FindImageDecoder((intptr_t)bytes.size(), block.data());
-  if (!d.kind) return d;
+  if (d.kind <= 0) return d;
   d.width = DecodedWidth();
   d.height = DecodedHeight();
   d.pitch = PitchFor(d.kind, d.width);
@@ -61,7 +85,7 @@ Decoded DecodeMemory(const std::string& bytes) {
 Decoded DecodeFile(const std::string& path) {
   Decoded d;
   d.kind = FindImageDecoder((intptr_t)path.c_str(), nullptr);
-  if (!d.kind) return d;
+  if (d.kind <= 0) return d;
   d.width = DecodedWidth();
   d.height = DecodedHeight();
   d.pitch = PitchFor(d.kind, d.width);
@@ -420,22 +444,56 @@ TEST_F(PngDecoding, TruncatedFilesFailWithoutReadingPastTheBlock) {
   EXPECT_EQ(DecodeMemory(png).result, 1);
 }
 
+// Wherever memory runs out, in the header's check or in the rows' decode, it is reported as such,
+// and libpng keeps none of it.
 TEST_F(PngDecoding, RunningOutOfMemoryIsToldFromDamagedData) {
   std::string png = ReadFileBytes(SuitePath("ibasn6a16.png"));
   PlatformFailAllocations(0, false);
   ASSERT_EQ(DecodeMemory(png).result, 1);
   uint64_t allocations = PlatformAllocationCount();
-  int decodesFailed = 0;
+  int checksFailed = 0, decodesFailed = 0;
   for (uint64_t failing = 1; failing <= allocations; ++failing) {
     PlatformFailAllocations(failing, false);
     Decoded d = DecodeMemory(png);
     PlatformFailAllocations(0, false);
-    if (!d.kind) continue;  // refused while its header was read
+    EXPECT_EQ(PngDecoderBlocks(), 0u) << failing;
+    if (d.kind == kDecodeNoMemory) {
+      ++checksFailed;
+      continue;
+    }
+    EXPECT_EQ(d.kind, 2) << failing;
     EXPECT_EQ(d.result, kDecodeNoMemory) << failing;
     ++decodesFailed;
   }
+  EXPECT_GT(checksFailed, 0);
   EXPECT_GT(decodesFailed, 0);
   EXPECT_EQ(DecodeMemory(png).result, 1);
+}
+
+// An image its caller refuses (too large, no memory for its rows) is abandoned: libpng's memory is
+// given back, and in file mode the file is closed.
+TEST_F(PngDecoding, AnAbandonedImageKeepsNoMemoryAndNoFile) {
+  PngDescription d;
+  d.width = 40000;  // wider than any sprite
+  std::string wide = WritePng(d, {std::string(3 * 40000, '\x20')});
+  SpriteSource source;
+  EXPECT_EQ(ReadSpriteSource((const uint8_t*)wide.data(), wide.size(), false, AllocateNothing, &source),
+            kSourceTooLarge);
+  EXPECT_EQ(PngDecoderBlocks(), 0u);
+  std::string small = ReadFileBytes(SuitePath("basn2c08.png"));
+  EXPECT_EQ(ReadSpriteSource((const uint8_t*)small.data(), small.size(), false, AllocateNothing, &source),
+            kSourceNoMemory);
+  EXPECT_EQ(PngDecoderBlocks(), 0u);
+
+  std::string path = SuitePath("basn2c08.png");
+  ASSERT_EQ(FindImageDecoder((intptr_t)path.c_str(), nullptr), 1);
+  EXPECT_GT(PngDecoderBlocks(), 0u);
+  EXPECT_TRUE(FileHeldOpen(path));
+  AbandonImage();
+  EXPECT_EQ(PngDecoderBlocks(), 0u);
+  EXPECT_FALSE(FileHeldOpen(path));
+  EXPECT_EQ(DecodeImage(nullptr, 0, 0), 0) << "nothing left to decode";
+  EXPECT_EQ(DecodeMemory(small).result, 1);
 }
 
 TEST_F(PngDecoding, CorruptChecksumsFail) {

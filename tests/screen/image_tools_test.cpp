@@ -64,8 +64,7 @@ class DecodeImageTool : public ::testing::Test {
     for (const std::string& path : made_) DeleteFileA(path.c_str());
   }
   std::string TempPath(const std::string& suffix) {
-    std::string path = "Z:/tmp/hurz-image-tools-" + std::to_string(GetCurrentProcessId()) + "-" +
-                       std::to_string(made_.size()) + suffix;
+    std::string path = "Z:" + RunTempPath("image-tools-" + std::to_string(made_.size()) + suffix);
     DeleteFileA(path.c_str());
     made_.push_back(path);
     return path;

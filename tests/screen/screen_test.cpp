@@ -45,6 +45,17 @@ TEST(ScreenStart, InitSpriteMakesTheHiddenBaseWindowAndDirectDraw) {
   EXPECT_TRUE(IsWindow(gScreen.baseWindow));
 }
 
+// The keyboard starts with the library; a later start leaves a keyboard the program ended alone.
+TEST(ScreenStart, LaterStartsDoNotStartTheKeyboardAgain) {
+  ASSERT_TRUE(EnsureScreenStarted());
+  EndKeyboard();
+  int32_t users = gDirectInput.users;
+  EXPECT_NE(InitSprite(), 0);
+  EXPECT_EQ(gKeyboard.status, kKeyboardNone);
+  EXPECT_EQ(gDirectInput.users, users);
+  ASSERT_NE(InitKeyboard(), 0);
+}
+
 TEST(ScreenStart, DirectDrawOpenerIsCounted) {
   ASSERT_TRUE(EnsureScreenStarted());
   int32_t users = gScreen.directDrawUsers;
@@ -193,6 +204,24 @@ TEST_F(WindowedScreen, TargetLocksAndReacquiresTheBackBuffer) {
   EXPECT_EQ(gScreen.outputState, 0);
 }
 
+// A drawing on the target keeps its DC: the lock is refused until the drawing ends.
+TEST_F(WindowedScreen, TargetRefusesToLockWhileADrawingHoldsItsDC) {
+  ASSERT_TRUE(Open());
+  FillScreen(0);
+  DrawingTarget* target = ScreenTarget();
+  ASSERT_NE(target, nullptr);
+  ASSERT_NE(BeginDrawing(target), 0);
+  int32_t pitch = 0;
+  EXPECT_EQ(target->lock(&pitch), nullptr);
+  EXPECT_EQ(gScreen.outputState, reinterpret_cast<intptr_t>(target->dc));
+  DrawRect(2, 2, 4, 4, 0x00FF00);
+  EndDrawing();
+  EXPECT_EQ(gScreen.outputState, 0);
+  SurfacePixels pixels(gScreen.backBuffer);
+  ASSERT_TRUE(pixels.ok());
+  EXPECT_EQ(pixels.at(3, 3), 0x00FF00u) << "the drawing went on on its DC";
+}
+
 TEST_F(WindowedScreen, SecondOpenOnTheSameWindowDoesNotSubclassAgain) {
   ASSERT_TRUE(Open());
   LONG_PTR procedure = GetWindowLongPtrA(window_, GWLP_WNDPROC);
@@ -212,19 +241,16 @@ TEST_F(WindowedScreen, SecondOpenOnTheSameWindowDoesNotSubclassAgain) {
 TEST_F(WindowedScreen, DisplayIsActiveWhileTheWindowIsInFront) {
   ASSERT_TRUE(Open());
   SetForegroundWindow(window_);
-  PumpTestMessages(50);
-  ASSERT_EQ(GetForegroundWindow(), window_);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window_; }, 10000));
   EXPECT_EQ(IsDisplayActive(), 1);
   HWND other = TestWindow(100, 100, 500, 400);
   ASSERT_NE(other, nullptr);
   SetForegroundWindow(other);
-  PumpTestMessages(50);
-  if (GetForegroundWindow() == other) {
-    EXPECT_EQ(IsDisplayActive(), 0);
-  }
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other; }, 10000));
+  EXPECT_EQ(IsDisplayActive(), 0);
   SetForegroundWindow(window_);
-  PumpTestMessages(50);
-  EXPECT_EQ(IsDisplayActive(), GetForegroundWindow() == window_ ? 1 : 0);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window_; }, 10000));
+  EXPECT_EQ(IsDisplayActive(), 1);
 }
 
 TEST_F(WindowedScreen, BlitRectanglesPlaceTheScreenInTheClientArea) {

@@ -171,9 +171,8 @@ namespace {
 // environment a process starts with, which CreateProcess alone would not change). The child's
 // exit code, or -1.
 int RunWithoutAudio(const char* filter) {
-  char conf[64];
-  snprintf(conf, sizeof conf, "/tmp/hurz-no-audio-%lu.conf", GetCurrentProcessId());
-  std::string winConf = std::string("Z:") + conf;
+  std::string conf = RunTempPath("no-audio.conf");
+  std::string winConf = "Z:" + conf;
   FILE* file = fopen(winConf.c_str(), "w");
   if (!file) return -1;
   fputs("pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n", file);

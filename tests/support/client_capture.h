@@ -18,11 +18,11 @@ struct ClientPicture {
 
 inline ClientPicture CaptureClientArea(HWND window) {
   ClientPicture picture;
-  const char* shot = "/tmp/hurz-client-shot.rgb";
-  if (RunUnixCommand(std::string("import -window root -depth 8 rgb:") + shot, 20000) != 0) return picture;
+  const std::string shot = RunTempPath("client-shot.rgb");
+  if (RunUnixCommand("import -window root -depth 8 rgb:" + shot, 20000) != 0) return picture;
   int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
   std::vector<uint8_t> rgb(static_cast<size_t>(screenWidth) * screenHeight * 3);
-  std::string path = std::string("Z:") + shot;
+  std::string path = "Z:" + shot;
   FILE* file = fopen(path.c_str(), "rb");
   if (!file) return picture;
   size_t got = fread(rgb.data(), 1, rgb.size(), file);
@@ -47,4 +47,17 @@ inline ClientPicture CaptureClientArea(HWND window) {
       picture.pixels[static_cast<size_t>(y) * picture.width + x] = colour;
     }
   return picture;
+}
+
+// Writes a picture as a binary PPM file (a Windows path), for looking at what a failing test saw.
+inline bool SavePicture(const ClientPicture& picture, const std::string& path) {
+  FILE* file = fopen(path.c_str(), "wb");
+  if (!file) return false;
+  fprintf(file, "P6\n%d %d\n255\n", picture.width, picture.height);
+  for (uint32_t colour : picture.pixels) {
+    uint8_t rgb[3] = {static_cast<uint8_t>(colour), static_cast<uint8_t>(colour >> 8),
+                      static_cast<uint8_t>(colour >> 16)};
+    fwrite(rgb, 1, 3, file);
+  }
+  return fclose(file) == 0;
 }

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include "support/unix_command.h"
+
 struct ProgramRun {
   int exitCode = -1;   // -1 when it could not be started or did not end in time
   std::string output;  // what it printed on either stream
@@ -15,8 +17,7 @@ struct ProgramRun {
 // commandLine as CreateProcess takes it: the program's path in quotes, then its arguments.
 inline ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs = 20000) {
   static int counter = 0;
-  std::string log =
-      "Z:/tmp/hurz-program-run-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".log";
+  std::string log = "Z:" + RunTempPath("program-run-" + std::to_string(++counter) + ".log");
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE logFile =
       CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -9,6 +9,7 @@
 #include "runtime/core/heaps_internal.h"
 #include "runtime/screen/screen_internal.h"
 #include "support/core_setup.h"
+#include "support/foreground.h"
 
 inline bool EnsureScreenStarted() {
   static bool started = [] {
@@ -51,18 +52,9 @@ inline HWND CreateTestWindow(int width, int height, int x = 40, int y = 40) {
                                 outer.bottom - outer.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (window) {
     SetForegroundWindow(window);
-    PumpTestMessages(100);
+    WaitUntil([&] { return GetForegroundWindow() == window; }, 5000);
   }
   return window;
-}
-
-// The test display has no window manager and its input focus follows the pointer, so keys typed
-// with xdotool reach the window under the pointer: this puts the pointer in the middle of a window.
-inline std::string PointerOverCommand(HWND window) {
-  RECT outer;
-  GetWindowRect(window, &outer);
-  return "xdotool mousemove " + std::to_string((outer.left + outer.right) / 2) + " " +
-         std::to_string((outer.top + outer.bottom) / 2);
 }
 
 // Hiding or destroying a visible window takes Wine two seconds on a display without a window
@@ -78,7 +70,7 @@ inline HWND TestWindow(int width, int height, int x = 40, int y = 40) {
     if (kept[i].width == width && kept[i].height == height && kept[i].x == x && kept[i].y == y &&
         IsWindow(kept[i].window)) {
       SetForegroundWindow(kept[i].window);
-      PumpTestMessages(20);
+      WaitUntil([&] { return GetForegroundWindow() == kept[i].window; }, 5000);
       return kept[i].window;
     }
   HWND window = CreateTestWindow(width, height, x, y);

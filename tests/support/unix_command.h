@@ -4,15 +4,30 @@
 #pragma once
 #include <windows.h>
 
+#include <cctype>
 #include <cstdio>
 #include <string>
+
+// A path under /tmp (Unix form) for a file or folder of this test program: test runs of other work
+// trees share /tmp, each with a display and a Wine server of its own whose process numbers repeat
+// from one server to the next, so the name holds the display's number and the process's.
+inline std::string RunTempPath(const std::string& name) {
+  static const std::string prefix = [] {
+    char display[64] = "";
+    GetEnvironmentVariableA("DISPLAY", display, sizeof display);
+    std::string path = "/tmp/hurz-";
+    for (const char* c = display; *c; ++c)
+      if (isalnum(static_cast<unsigned char>(*c))) path += *c;
+    return path + "-" + std::to_string(GetCurrentProcessId()) + "-";
+  }();
+  return prefix + name;
+}
 
 // Returns the command's exit code, or -1 when it did not finish within the timeout.
 inline int RunUnixCommand(const std::string& command, DWORD timeoutMs = 10000) {
   static int counter = 0;
-  char marker[128];
-  snprintf(marker, sizeof marker, "/tmp/hurz-unix-%lu-%d.rc", GetCurrentProcessId(), ++counter);
-  std::string winMarker = std::string("Z:") + marker;
+  std::string marker = RunTempPath("unix-" + std::to_string(++counter) + ".rc");
+  std::string winMarker = "Z:" + marker;
   DeleteFileA(winMarker.c_str());
   // Wine splits the command line into arguments by the Windows rules, so the script given to
   // sh -c is quoted that way: backslashes before a quote are doubled, and quotes escaped.

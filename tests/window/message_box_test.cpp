@@ -25,7 +25,7 @@ struct BoxWatch {
 
 DWORD WINAPI PressOk(void* user) {
   auto* watch = (BoxWatch*)user;
-  for (int i = 0; i < 500; ++i) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 30000;) {
     HWND box = FindWindowA("#32770", kTitle);
     if (box && IsWindowVisible(box)) {
       watch->found = true;
@@ -61,7 +61,7 @@ TEST(ModalMessageBox, OtherWindowsAreDisabledWhileTheBoxIsShown) {
   BoxWatch watch{GetCurrentThreadId(), VisibleWindow(20, 10), VisibleWindow(21, 300)};
   ASSERT_TRUE(watch.other && watch.disabled);
   EnableWindow(watch.disabled, FALSE);
-  BringToFront(demo);
+  ASSERT_TRUE(BringToFront(demo));
   ASSERT_EQ(ProcessForegroundWindow(), demo);
 
   HANDLE thread = CreateThread(nullptr, 0, PressOk, &watch, 0, nullptr);

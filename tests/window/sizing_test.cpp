@@ -109,7 +109,7 @@ class Sizing : public ::testing::Test {
     }
     ASSERT_NE(window, nullptr);
     MoveWindow(window, 300, 200, 420, 330, TRUE);
-    BringToFront(window);
+    ASSERT_TRUE(BringToFront(window));
     SetFullWindowDragging(true);
   }
   void TearDown() override {

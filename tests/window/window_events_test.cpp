@@ -91,14 +91,22 @@ TEST_F(WindowEvents, SentCloseIsQueuedAndTheWindowStays) {
   EXPECT_NE(WindowExists(kA), 0);
 }
 
-TEST_F(WindowEvents, PostedCloseReadsAsTheMessageThenTheQueuedEvent) {
+// A posted request whose message number is its event's value is read once, not as the message
+// and then again as the event it queued.
+TEST_F(WindowEvents, PostedCloseMoveAndSizeAreEachReadOnce) {
   PostMessageA(b, WM_CLOSE, 0, 0);
-  EXPECT_EQ(PollWindowEvent(), WM_CLOSE);  // the message itself, by the fall-back rule
+  EXPECT_EQ(PollWindowEvent(), EVENT_CLOSE);
   EXPECT_EQ(EventWindow(), kB);
-  EXPECT_EQ(QueuedEvents(), 1);
-  EXPECT_EQ(PollWindowEvent(), EVENT_CLOSE);  // then the queued close event
-  EXPECT_EQ(EventWindow(), kB);
+  EXPECT_EQ(QueuedEvents(), 0);
+  EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
   EXPECT_TRUE(IsWindow(b));
+  PostMessageA(a, WM_MOVE, 0, 0);
+  PostMessageA(b, WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10));
+  EXPECT_EQ(PollWindowEvent(), EVENT_MOVE);
+  EXPECT_EQ(EventWindow(), kA);
+  EXPECT_EQ(PollWindowEvent(), EVENT_RESIZE);
+  EXPECT_EQ(EventWindow(), kB);
+  EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
 }
 
 TEST_F(WindowEvents, OnlyConsecutiveRepeatsMerge) {
@@ -233,6 +241,35 @@ TEST_F(WindowEvents, DropRecordLivesUntilTheNextRead) {
   EXPECT_EQ(EventDropRecord(), record);
   PollWindowEvent();
   EXPECT_EQ(EventDropRecord(), nullptr);
+}
+
+// A drop message handled in a nested loop (a message box's) after a read returned a drop leaves
+// the program's record alone until its next read; the second drop comes with its own record.
+TEST_F(WindowEvents, DropRecordStaysValidWhileANestedLoopHandlesTheNextDrop) {
+  DropRecord* first = NewDropRecord();
+  DropRecord* second = NewDropRecord();
+  ASSERT_TRUE(first && second);
+  first->words[0] = 1111;
+  PostMessageA(a, MSG_DROP_WINDOW, 0, (LPARAM)first);
+  ASSERT_EQ(PollWindowEvent(), EVENT_DROP_WINDOW);
+  ASSERT_EQ(EventDropRecord(), first);
+
+  size_t blocks = PlatformHeapBlockCount(gCore.runtimeHeap);
+  PostMessageA(b, MSG_DROP_WINDOW, 0, (LPARAM)second);
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  EXPECT_EQ(PlatformHeapBlockCount(gCore.runtimeHeap), blocks) << "a record was freed in the nested loop";
+  EXPECT_EQ(EventDropRecord(), first);
+  EXPECT_EQ(first->words[0], 1111);
+
+  // The next read that dispatches a message returns the nested loop's drop, with its record.
+  PostMessageA(a, WM_USER + 3, 0, 0);
+  EXPECT_EQ(PollWindowEvent(), EVENT_DROP_WINDOW);
+  EXPECT_EQ(EventDropRecord(), second);
+  EXPECT_EQ(PlatformHeapBlockCount(gCore.runtimeHeap), blocks - 1) << "the first record is freed";
+  PollWindowEvent();
+  EXPECT_EQ(EventDropRecord(), nullptr);
+  EXPECT_EQ(PlatformHeapBlockCount(gCore.runtimeHeap), blocks - 2);
 }
 
 // Any program can post the drop messages to our windows, with any lParam.

@@ -36,17 +36,25 @@ inline int QueuedEvents() {
   return count;
 }
 
-inline void BringToFront(HWND window) {
-  SetForegroundWindow(window);
-  SetActiveWindow(window);
-  DrainEvents();
+// Makes the window the foreground and active one, asking again until both hold or ten seconds
+// have passed (a busy display may take its time); true once they hold.
+inline bool BringToFront(HWND window) {
+  DWORD start = GetTickCount();
+  do {
+    SetForegroundWindow(window);
+    SetActiveWindow(window);
+    DrainEvents();
+    if (GetForegroundWindow() == window && GetActiveWindow() == window) return true;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  } while (IsWindow(window) && GetTickCount() - start < 10000);
+  return false;
 }
 
 // Window 0 as the demonstration opens it, in front.
 inline HWND DemoWindow() {
   EnsureWindowsStarted();
   static HWND window = (HWND)OpenWindow(0, 0, 0, 800, 600, "hurz", kDemoFlags);
-  if (GetForegroundWindow() != window) BringToFront(window);
+  if (GetForegroundWindow() != window || GetActiveWindow() != window) BringToFront(window);
   return window;
 }
 

@@ -228,6 +228,25 @@ TEST(Window, RepeatedLibraryStartKeepsItsWindowsAndState) {
   EXPECT_EQ(WindowHandle(0), demo);
 }
 
+// As the window library: a second start keeps the controls, the state and the lock, held or not.
+TEST(Window, RepeatedControlLibraryStartKeepsItsControlsStateAndLock) {
+  EnsureWindowsStarted();
+  ObjectRegistry* controls = gControls.controls;
+  ControlState* state = gControls.state;
+  ASSERT_TRUE(controls && state);
+  auto* record = (ControlRecord*)RegistryAllocate(controls, 3);
+  ASSERT_NE(record, nullptr);
+  record->window = GetDesktopWindow();  // live, and no window the release may destroy
+  EnterCriticalSection(&gControls.lock);
+  InitControlLibrary();
+  EXPECT_EQ(gControls.lock.RecursionCount, 1) << "the held lock was made anew";
+  LeaveCriticalSection(&gControls.lock);
+  EXPECT_EQ(gControls.controls, controls);
+  EXPECT_EQ(gControls.state, state);
+  EXPECT_NE(RegistryLookup(gControls.controls, 3), nullptr);
+  RegistryFree(gControls.controls, 3);
+}
+
 TEST(Window, LibraryEndClosesEveryWindow) {
   EnsureWindowsStarted();
   // The library end on a registry of its own, so the shared windows stay open.
