@@ -27,22 +27,17 @@ struct GridCell {
 // - a cell-reference list's header item is the mark of the latest query that met its entity, so a
 //   query tells a candidate it has already listed without walking its result.
 // Beside the lists it keeps an index from entity to first entry, the cells each entity occupies as
-// a rectangle, a mirror of every cell's occupants (see collision_grid.cpp) and their number.
+// a rectangle, a mirror of every cell's occupants and their number (see collision_grid_internal.h).
 
-// A slot of the entity index, which finds an entity's first entry (and its cell references)
-// by hashing the entity's address.
-struct GridIndexSlot {
-  const Entity* entity;  // null: a free slot
-  ListNode* entry;
-  ObjectList* refs;  // the entry's cell-reference list
-  // The cells in refs: those of columns firstColumn to lastColumn and rows firstRow to lastRow,
-  // column by column, or none when firstColumn > lastColumn.
-  int32_t firstColumn;
-  int32_t lastColumn;
-  int32_t firstRow;
-  int32_t lastRow;
+// How far ahead of their use placements and queries ask for the grid's memory, and so how
+// UpdateMovedEntities takes the moved entities; CreateGrid picks it from the number of cells.
+enum class GridTier : int32_t {
+  kCached,     // the bookkeeping stays in the caches: nothing is asked for ahead
+  kLookAhead,  // beyond the smaller caches: a placement's memory two placements ahead
+  kStaged,     // beyond the last-level cache: a batch's memory stage by stage before it is placed
 };
 
+struct GridIndexSlot;
 struct CellMirror;
 
 struct CollisionGrid {
@@ -55,6 +50,7 @@ struct CollisionGrid {
   ObjectList* entities;
   GridCell* cells;  // row after row: cell (i, j) is cells[j * columns + i]
   // Bookkeeping, after the record's own fields:
+  GridTier tier;         // fixed when the grid is made; tests force one on a small grid
   GridIndexSlot* index;  // 1 << indexBits slots, open addressing with linear probing
   int32_t indexBits;
   int32_t indexed;      // entities in the index: the distinct entities of the grid
@@ -67,10 +63,7 @@ struct CollisionGrid {
   // cells each (mirrorPieces of them).
   CellMirror** mirror;
   int32_t mirrorPieces;
-  // Each cell's number of occupants, in one byte (255 for 255 or more), in the order of the cells.
-  // A cell holding one occupant holds only the entity being placed or asked about, which is then
-  // told without reading the cell's mirror: a frame touches these bytes, a few cache lines a
-  // placement, instead of a mirror's line for every cell.
+  // Each cell's number of occupants in one byte (255 for more), in the order of the cells.
   uint8_t* crowd;
 };
 

@@ -1,15 +1,15 @@
 // The collision grid driven by a decoded sequence of operations: adding new entities and ones
-// already added, moving entities (with the moved flag), re-placing the moved ones or a single one,
-// and queries, also for entities never added. Positions, sizes and scales reach the edges of the
-// integer range, fractions that round to even, and any float at all. The plain reference model
-// runs beside the grid: after every step both must agree on every entity's cells, every cell's
-// occupants and every candidate list, and the registry must hold exactly the live list blocks.
-// Besides, the entity's cells must be exactly those its bounds at its last placement overlap with a
-// positive area, and a query must name each other entity sharing one of those cells once.
-// (Entities are never taken out of a grid, so there is no removal.)
+// already added, moving one entity or all of them (with the moved flag), re-placing the moved ones
+// or a single one, some of these with memory running out part-way, releasing spare list blocks,
+// taking query marks up to their wrap-around, and queries, also for entities never added.
+// Positions, sizes and scales reach the edges of the integer range, fractions that round to even,
+// and any float at all. The grid is small, in the tier the input forces, or now and then a real
+// grid past the look-ahead threshold. The plain reference model runs beside it (GridTwin): after
+// every step both must agree on everything that can be seen, and every result must tell what was
+// done. (Entities are never taken out of a grid, so there is no removal.)
 #include <bit>
 #include <cstdlib>
-#include <set>
+#include <optional>
 #include <vector>
 
 #include "app/collision_grid.h"
@@ -25,47 +25,18 @@
 namespace {
 
 constexpr int kMostSteps = 300;
-constexpr size_t kMostEntities = 48;
-
-struct Model {
-  Entity* entity;
-  bool added;
-  EntityBounds placed;  // the bounds at its last placement
-};
-
-// Every cell index whose rectangle overlaps the bounds with a positive area.
-std::set<int64_t> Overlapped(const CollisionGrid* grid, const EntityBounds& b) {
-  std::set<int64_t> out;
-  for (int32_t j = 0; j < grid->rows; ++j) {
-    for (int32_t i = 0; i < grid->columns; ++i) {
-      int64_t x0 = (int64_t)i * grid->cellWidth, y0 = (int64_t)j * grid->cellHeight;
-      int64_t w = std::min(x0 + grid->cellWidth, (int64_t)b.left + b.width) - std::max<int64_t>(x0, b.left);
-      int64_t h = std::min(y0 + grid->cellHeight, (int64_t)b.top + b.height) - std::max<int64_t>(y0, b.top);
-      if (w > 0 && h > 0) out.insert((int64_t)j * grid->columns + i);
-    }
-  }
-  return out;
-}
-
-std::set<int64_t> Recorded(const CollisionGrid* grid, const Entity* e) {
-  std::set<int64_t> out;
-  ListNode* entry = FindGridEntry(grid, e);
-  if (!entry) return out;
-  size_t n = 0;
-  for (ListNode* ref = ObjListFirst((ObjectList*)entry->extra); ref; ref = ref->next, ++n)
-    out.insert((const GridCell*)ref->item - grid->cells);
-  Check(out.size() == n);
-  return out;
-}
 
 class Session {
  public:
-  Session(FuzzInput& in, grid_model::GridTwin& twin) : in_(in), twin_(twin), grid_(twin.Grid()) {}
+  // The model's query walks every cell an entity lies in for every other entity: on a large grid,
+  // where one entity can lie in thousands of cells, the entities are fewer and checked less often.
+  Session(FuzzInput& in, grid_model::GridTwin& twin, bool large)
+      : in_(in), twin_(twin), grid_(twin.Grid()), checkEvery_(large ? 16 : 1), mostEntities_(large ? 12 : 48) {}
 
   void Run() {
-    for (int steps = 0; steps < kMostSteps && !in_.empty(); ++steps) {
+    for (int steps = 1; steps <= kMostSteps && !in_.empty(); ++steps) {
       Step();
-      Check(twin_.Check().empty());
+      if (steps % checkEvery_ == 0 || in_.empty()) Check(twin_.Check().empty());
     }
   }
 
@@ -83,104 +54,85 @@ class Session {
     return (float)in_.Number(4) / 4.0f;
   }
 
-  Model* Pick() { return models_.empty() ? nullptr : &models_[in_.Byte() % models_.size()]; }
+  Entity* Pick() {
+    const std::vector<Entity*>& made = twin_.EntitiesMade();
+    return made.empty() ? nullptr : made[in_.Byte() % made.size()];
+  }
 
-  void Shape(Entity* e) {
+  Entity* Made() {
+    Entity* e = twin_.Make(0, 0, 0, 0);
+    Check(e != nullptr);
     e->x = Coordinate(grid_->columns * grid_->cellWidth / 2);
     e->y = Coordinate(grid_->rows * grid_->cellHeight / 2);
     e->width = in_.Number(grid_->cellWidth);
     e->height = in_.Number(grid_->cellHeight);
     e->scaleX = Scale();
     e->scaleY = Scale();
+    return e;
   }
 
-  void Placed(Model& m) {
-    GetEntityBounds(m.entity, &m.placed);
-    CheckCells(m);
-  }
-
-  void CheckCells(const Model& m) {
-    Check(Recorded(grid_, m.entity) == (m.added ? Overlapped(grid_, m.placed) : std::set<int64_t>{}));
-  }
-
-  void Query(const Model& m) {
-    ObjectList* result = QueryCandidates(grid_, m.entity);
-    Check(result != nullptr);
-    std::set<const void*> got;
-    for (ListNode* n = ObjListFirst(result); n; n = n->next) Check(got.insert(n->item).second);
-    Check((size_t)ObjListCount(result) == got.size());
-    ObjListFree(result);
-    // Brute force: the other added entities whose cells meet this one's.
-    std::set<const void*> expected;
-    if (m.added) {
-      std::set<int64_t> mine = Overlapped(grid_, m.placed);
-      for (const Model& other : models_) {
-        if (other.entity == m.entity || !other.added) continue;
-        for (int64_t cell : Overlapped(grid_, other.placed)) {
-          if (mine.count(cell)) {
-            expected.insert(other.entity);
-            break;
-          }
-        }
-      }
-    }
-    Check(got == expected);
+  void Move(Entity* e, uint8_t op) {
+    if (op & 0x10) e->x = Coordinate(RoundToInt(e->x));
+    if (op & 0x20) e->y = Coordinate(RoundToInt(e->y));
+    if (op & 0x40) e->width = in_.Number(e->width);  // a size change alone does not count
+    bool changed = e->x != e->lastX || e->y != e->lastY;
+    UpdateMovedFlag(e);
+    Check(e->moved == (changed ? 1 : 0));
   }
 
   void Step() {
     uint8_t op = in_.Byte();
     switch (op % 8) {
       case 0:
-      case 1: {  // a new entity, added or (rarely) only made
-        if (models_.size() >= kMostEntities) break;
-        Entity* e = twin_.Make(0, 0, 0, 0);
-        Check(e != nullptr);
-        Shape(e);
-        models_.push_back({e, false, {}});
-        if (op & 0x80) {
-          twin_.Place(e);  // not registered: nothing happens
-          Query(models_.back());
-        } else {
-          twin_.Add(e);
-          models_.back().added = true;
-          Placed(models_.back());
+      case 1:  // a new entity, added or (rarely) only made and placed: nothing happens
+        if (twin_.EntitiesMade().size() >= mostEntities_) break;
+        if (op & 0x80) return twin_.Place(Made());
+        return twin_.Add(Made());
+      case 2:  // an entity added (once more: its first entry is re-placed)
+        if (Entity* e = Pick()) twin_.Add(e);
+        break;
+      case 3:  // moved, with the moved flag updated; nothing is re-placed yet
+        if (Entity* e = Pick()) Move(e, op);
+        break;
+      case 4:  // every moved entity re-placed
+        return twin_.UpdateMoved();
+      case 5:  // one entity re-placed whatever its flag
+        if (Entity* e = Pick()) twin_.Place(e);
+        break;
+      case 7:
+        return Special(op >> 3);
+      default:
+        break;  // every step queries every entity
+    }
+  }
+
+  void Special(uint8_t kind) {
+    switch (kind % 8) {
+      case 1:  // memory for only a few list blocks, and none else
+        return twin_.WithScarceMemory(in_.Byte() % 8, [&] { twin_.UpdateMoved(); });
+      case 2:
+        if (Entity* e = Pick()) twin_.WithScarceMemory(in_.Byte() % 4, [&] { twin_.Place(e); });
+        break;
+      case 3:
+        if (twin_.EntitiesMade().size() < mostEntities_) {
+          Entity* e = Made();
+          twin_.WithScarceMemory(in_.Byte() % 4, [&] { twin_.Add(e); });
+        }
+        break;
+      case 4:
+        return ReleaseSpareBlocks();
+      case 5:
+        return twin_.NearMarkWrap(in_.Byte() % 4);
+      case 6: {  // every entity steps by the same amount
+        int32_t dx = in_.Number(), dy = in_.Number();
+        for (Entity* e : twin_.EntitiesMade()) {
+          e->x += (float)dx;
+          e->y += (float)dy;
+          UpdateMovedFlag(e);
         }
         break;
       }
-      case 2:  // an entity added once more: its first entry is re-placed
-        if (Model* m = Pick()) {
-          twin_.Add(m->entity);
-          m->added = true;
-          Placed(*m);
-        }
-        break;
-      case 3:  // moved, with the moved flag updated
-        if (Model* m = Pick()) {
-          if (op & 0x10) m->entity->x = Coordinate(RoundToInt(m->entity->x));
-          if (op & 0x20) m->entity->y = Coordinate(RoundToInt(m->entity->y));
-          if (op & 0x40) m->entity->width = in_.Number(m->entity->width);  // a size change alone does not count
-          bool changed = m->entity->x != m->entity->lastX || m->entity->y != m->entity->lastY;
-          UpdateMovedFlag(m->entity);
-          Check(m->entity->moved == (changed ? 1 : 0));
-          CheckCells(*m);  // nothing is re-placed yet
-        }
-        break;
-      case 4:  // every moved entity re-placed
-        twin_.UpdateMoved();
-        for (Model& m : models_) {
-          if (m.added && m.entity->moved) GetEntityBounds(m.entity, &m.placed);
-        }
-        for (const Model& m : models_) CheckCells(m);
-        break;
-      case 5:  // one entity re-placed whatever its flag
-        if (Model* m = Pick()) {
-          twin_.Place(m->entity);
-          if (m->added) Placed(*m);
-          CheckCells(*m);
-        }
-        break;
       default:
-        if (Model* m = Pick()) Query(*m);
         break;
     }
   }
@@ -188,7 +140,8 @@ class Session {
   FuzzInput& in_;
   grid_model::GridTwin& twin_;
   CollisionGrid* grid_;
-  std::vector<Model> models_;
+  int checkEvery_;
+  size_t mostEntities_;
 };
 
 }  // namespace
@@ -204,18 +157,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }();
   (void)started;
   FuzzInput in(data, size);
-  // A small grid whose cell sizes may be anything; unusable ones must be refused.
-  int32_t columns = 1 + in.Byte() % 16, rows = 1 + in.Byte() % 12;
+  // A small grid whose cell sizes may be anything; unusable ones must be refused. The first byte's
+  // upper bits force a tier on it (1 the look-ahead, 2 the staged one) or, for 7, make the grid one
+  // of 129 by 128 cells, whose size gives it the look-ahead tier.
+  uint8_t shape = in.Byte();
+  int32_t columns = 1 + shape % 16, rows = 1 + in.Byte() % 12;
   int32_t cellWidth = in.Number(32), cellHeight = in.Number(32);
+  uint8_t tierBits = (shape >> 4) & 7;
+  if (tierBits == 7) columns = 129, rows = 128;
   bool usable = cellWidth > 0 && cellHeight > 0 && (int64_t)columns * cellWidth <= INT32_MAX &&
                 (int64_t)rows * cellHeight <= INT32_MAX;
   CollisionGrid* grid = CreateGrid(columns, rows, cellWidth, cellHeight, "fuzz", AnyID);
   Check((grid != nullptr) == usable);
   FreeGrid(grid);
   if (!usable) cellWidth = cellHeight = 32;
-  grid_model::GridTwin twin(columns, rows, cellWidth, cellHeight);
+  std::optional<GridTier> tier;
+  if (tierBits == 1) tier = GridTier::kLookAhead;
+  if (tierBits == 2) tier = GridTier::kStaged;
+  grid_model::GridTwin twin(columns, rows, cellWidth, cellHeight, tier);
   Check(twin.Grid() != nullptr && twin.Check().empty());
-  Session session(in, twin);
+  Session session(in, twin, tierBits == 7);
   session.Run();
   return 0;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs of the grid fuzzer in the byte code grid_fuzz.cpp decodes: a grid shape,
-then operations (add, add again, move, re-place moved, re-place one, query) on entities of chosen
+"""Writes the seed inputs of the grid fuzzer in the byte code grid_fuzz.cpp decodes: a grid shape and
+tier, then operations (add, add again, move one or all, re-place moved, re-place one, with memory
+running out, release spare blocks, query marks near their wrap-around, query) on entities of chosen
 positions and sizes. Usage: make_grid_seeds.py FUZZ_CORPUS_DIR"""
 import os
 import struct
@@ -23,11 +24,15 @@ def raw_float(f):
     return bytes([7]) + struct.pack("<f", f)
 
 
-def add(x, y, w, h, quarters=0, scale=None, only_made=False):
-    out = bytes([0x80 if only_made else 0]) + coordinate(x, quarters) + coordinate(y) + number(w) + number(h)
+def made(x, y, w, h, quarters=0, scale=None):
+    out = coordinate(x, quarters) + coordinate(y) + number(w) + number(h)
     if scale is None:
         return out + b"\0\0"
     return out + bytes([3]) + number(scale) + bytes([3]) + number(scale)
+
+
+def add(x, y, w, h, quarters=0, scale=None, only_made=False):
+    return bytes([0x80 if only_made else 0]) + made(x, y, w, h, quarters, scale)
 
 
 def move(index, x=None, y=None, width=None):
@@ -57,8 +62,54 @@ def query(index):
     return bytes([6, index])
 
 
-def grid(columns, rows, cw, ch):
-    return bytes([columns - 1, rows - 1]) + number(cw) + number(ch)
+def special(kind):
+    return bytes([7 | kind << 3])
+
+
+def scarce_update(blocks):
+    return special(1) + bytes([blocks])
+
+
+def scarce_place(index, blocks):
+    return special(2) + bytes([index, blocks])
+
+
+def scarce_add(x, y, w, h, blocks):
+    return special(3) + made(x, y, w, h) + bytes([blocks])
+
+
+RELEASE = special(4)
+
+
+def near_wrap(marks_left):
+    return special(5) + bytes([marks_left])
+
+
+def stir(dx, dy):
+    return special(6) + number(dx) + number(dy)
+
+
+# Tiers forced on the small grid, and the real grid past the look-ahead threshold.
+CACHED, LOOK_AHEAD, STAGED, LARGE = 0, 1, 2, 7
+
+
+def grid(columns, rows, cw, ch, tier=CACHED):
+    return bytes([(columns - 1) | tier << 4, rows - 1]) + number(cw) + number(ch)
+
+
+def crowd(tier):
+    """Forty entities, boxes wider than eight columns and a pile in one corner (a query there marks
+    what it met), moved in every way the tiers place, with memory running out part-way."""
+    out = grid(16, 12, 8, 8, tier)
+    for k in range(12):  # first, as the large grid takes only twelve entities
+        out += add(8 * k, 40 + 4 * k, 70 + 4 * k, 6)
+    for k in range(24):
+        out += add(k % 6, k // 6, 9 + k % 5, 9)
+    out += add(-20, 30, 200, 20) + add(3, 3, 0, 5) + add(50, 50, -4, 4) + again(5) + again(30)
+    out += stir(3, 2) + UPDATE + near_wrap(2) + move(26, 1, 2) + move(31, 90, 60) + move(0, 40) + UPDATE
+    out += stir(-9, 5) + scarce_update(3) + RELEASE + scarce_add(10, 10, 90, 20, 2) + scarce_place(33, 1)
+    out += move(33, 1, 1) + stir(1, 1) + UPDATE + stir(0, 8) + scarce_update(0) + near_wrap(0) + UPDATE
+    return out
 
 
 def main(root):
@@ -77,6 +128,10 @@ def main(root):
         add(6, 6, 1, 1, scale=-4) + query(0) + move(1, raw_float(float("nan"))) + UPDATE + query(1),
         "huge_cells": bytes([2, 2]) + number(0x3FFFFFFF) + number(0x3FFFFFFF) + add(0x3FFFFF00, 5, 0x7FFFFFF0, 10) +
         add(-2147483648, -2147483648, 2147483647, 2147483647) + query(0) + query(1),
+        "crowd_cached": crowd(CACHED),
+        "crowd_look_ahead": crowd(LOOK_AHEAD),
+        "crowd_staged": crowd(STAGED),
+        "crowd_large_grid": crowd(LARGE),
         "unusable_cells": bytes([3, 3]) + number(0) + number(-1) + add(1, 1, 40, 40) + add(1, 1, 0, 0, only_made=True) +
         query(0) + query(1),
     }

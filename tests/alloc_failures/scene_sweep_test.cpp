@@ -1,14 +1,17 @@
 // Allocation failures while the demo's scene is built as the program builds it, then through a
 // hundred frames in which the held player follows the mouse, the grid re-places it and its
 // neighbours are counted and written as the "Cols=" text. Written against the grid's and lists'
-// public commands only.
+// public commands only, and the overlap test the grid's tests share.
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/collision_grid.h"
 #include "app/demo.h"
 #include "app/entity.h"
+#include "app/grid_model.h"
 #include "app/object_list.h"
 #include "runtime/core/linked_list.h"
 #include "runtime/core/random_internal.h"
@@ -25,28 +28,22 @@ std::string Describe(const Entity* e) {
 }
 
 // The blocks of every list the grid holds: its entity list, each entry's cell references and
-// each cell's occupants, headers and nodes.
-void AddListBlocks(const ObjectList* list, std::multiset<const void*>* blocks) {
+// each cell's occupants, headers and nodes, in address order.
+void AddListBlocks(const ObjectList* list, std::vector<const void*>* blocks) {
   if (!list) return;
-  blocks->insert(list);
-  for (const ListNode* node = ObjListFirst(list); node; node = node->next) blocks->insert(node);
+  blocks->push_back(list);
+  for (const ListNode* node = ObjListFirst(list); node; node = node->next) blocks->push_back(node);
 }
 
-std::multiset<const void*> GridListBlocks(const CollisionGrid* grid) {
-  std::multiset<const void*> blocks;
+std::vector<const void*> GridListBlocks(const CollisionGrid* grid) {
+  std::vector<const void*> blocks;
   if (!grid) return blocks;
   AddListBlocks(grid->entities, &blocks);
   for (const ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next)
     AddListBlocks(static_cast<const ObjectList*>(entry->extra), &blocks);
   for (int32_t j = 0; j < grid->rows; ++j)
     for (int32_t i = 0; i < grid->columns; ++i) AddListBlocks(GridCellAt(grid, i, j)->occupants, &blocks);
-  return blocks;
-}
-
-std::multiset<const void*> RegisteredBlocks() {
-  std::multiset<const void*> blocks;
-  for (ListElement* e = gProgram.registry.info ? gProgram.registry.info->first : nullptr; e; e = e->next)
-    blocks.insert(*static_cast<void**>(ElementData(e)));
+  std::sort(blocks.begin(), blocks.end());
   return blocks;
 }
 
@@ -66,13 +63,8 @@ std::string Overlapped(const CollisionGrid* grid, const Entity* entity) {
   EntityBounds b;
   GetEntityBounds(entity, &b);
   std::string cells;
-  for (int32_t i = 0; i < grid->columns; ++i)
-    for (int32_t j = 0; j < grid->rows; ++j) {
-      const GridCell* cell = GridCellAt(grid, i, j);
-      if (cell->x < b.left + b.width && b.left < cell->x + cell->width && cell->y < b.top + b.height &&
-          b.top < cell->y + cell->height)
-        cells += std::to_string(i) + "," + std::to_string(j) + " ";
-    }
+  for (int64_t cell : grid_model::OverlappedCells(grid, b))
+    cells += std::to_string(cell % grid->columns) + "," + std::to_string(cell / grid->columns) + " ";
   return cells;
 }
 
@@ -129,7 +121,8 @@ class DemoScene : public Scenario {
       r.State(name + " cells", bird != birds.end() ? bird->second : "");
     }
     gRandom = flock;
-    for (const auto& [bird, cells] : birds) EXPECT_EQ(models.count(bird), 1u) << bird << " is not where the seed puts it";
+    for (const auto& [bird, cells] : birds)
+      EXPECT_EQ(models.count(bird), 1u) << bird << " is not where the seed puts it";
 
     for (int frame = 0; frame < kFrames; ++frame) Frame(r, frame);
     return r;
@@ -138,7 +131,7 @@ class DemoScene : public Scenario {
   void Release() override {
     CheckStructures("release");
     FreeGrid(gProgram.grid);
-    EXPECT_EQ(RegisteredBlocks().size(), 0u) << "list blocks left once the grid is freed";
+    EXPECT_EQ(grid_model::RegisteredBlocks().size(), 0u) << "list blocks left once the grid is freed";
     ReleaseSpareBlocks();
     FreeEntity(gProgram.player);
     RewindList(&gProgram.birds);
@@ -160,8 +153,8 @@ class DemoScene : public Scenario {
     if (gProgram.grid) EXPECT_EQ(GridValidate(gProgram.grid), 1) << when;
     EXPECT_EQ(LinkedListValidate(&gProgram.registry), 1) << when;
     EXPECT_EQ(LinkedListValidate(&gProgram.birds), 1) << when;
-    EXPECT_TRUE(RegisteredBlocks() == GridListBlocks(gProgram.grid)) << when << ": the registry holds "
-                                                                      << RegisteredBlocks().size() << " blocks";
+    EXPECT_TRUE(grid_model::RegisteredBlocks() == GridListBlocks(gProgram.grid))
+        << when << ": the registry holds " << grid_model::RegisteredBlocks().size() << " blocks";
     EXPECT_TRUE(TempValid()) << when;
   }
 
@@ -208,6 +201,87 @@ class DemoScene : public Scenario {
     if (frame % 10 == 9) CheckStructures(what);
   }
 };
+
+// A small grid in each tier, forced: forty entities added, then three rounds in which a third of
+// them step, the moved ones are re-placed and every entity asks for its candidates.
+class GridTiers : public Scenario {
+ public:
+  Results Run() override {
+    Results r;
+    CreateProgramLists();
+    r.Answer("allocation registry", gProgram.registry.info != nullptr, "made");
+    for (GridTier tier : {GridTier::kCached, GridTier::kLookAhead, GridTier::kStaged}) {
+      std::string name = "tier " + std::to_string((int)tier);
+      CollisionGrid* grid = CreateGrid(12, 9, 16, 16, "tiers", AnyID);
+      r.Answer(name + " grid", grid != nullptr, "made");
+      if (grid) grid->tier = tier;
+      std::vector<Entity*> added;  // null where no entity could be made
+      for (int32_t k = 0; k < 40; ++k) {
+        Entity* e = CreateEntity("e", AnyID);
+        r.Answer(name + " entity " + std::to_string(k), e != nullptr, "made");
+        added.push_back(e);
+        if (e) {
+          entities_.push_back(e);
+          e->x = (float)(k * 37 % 180);
+          e->y = (float)(k * 23 % 130);
+          e->width = 10 + k % 30;
+          e->height = 8 + k % 20;
+        }
+        r.Answer(name + " add " + std::to_string(k), AddEntityToGrid(grid, e) != 0, "made");
+      }
+      for (int round = 0; round < 3; ++round) Round(r, name + " round " + std::to_string(round), grid, added, round);
+      EXPECT_TRUE(grid_model::RegisteredBlocks() == GridListBlocks(grid)) << name;
+      FreeGrid(grid);
+    }
+    return r;
+  }
+
+  void Release() override {
+    EXPECT_EQ(grid_model::RegisteredBlocks().size(), 0u) << "list blocks left once the grids are freed";
+    ReleaseSpareBlocks();
+    for (Entity* e : entities_) {
+      FreeString(e->name);
+      FreeBlock(e);
+    }
+    entities_.clear();
+    FreeLinkedList(&gProgram.birds);
+    FreeLinkedList(&gProgram.registry);
+    gProgram = ProgramState{};
+  }
+
+ private:
+  void Round(Results& r, const std::string& what, CollisionGrid* grid, const std::vector<Entity*>& added, int round) {
+    for (size_t k = (size_t)round % 3; k < added.size(); k += 3) {
+      if (!added[k]) continue;
+      added[k]->x = (float)(((int)added[k]->x + 7) % 190);
+      added[k]->y = (float)(((int)added[k]->y + 5) % 140);
+      UpdateMovedFlag(added[k]);
+    }
+    r.Answer(what + " re-placement", UpdateMovedEntities(grid) != 0, "made");
+    if (grid) EXPECT_EQ(GridValidate(grid), 1) << what;
+    for (size_t k = 0; k < added.size(); ++k) {
+      std::string cells;
+      if (ListNode* entry = FindGridEntry(grid, added[k])) {
+        for (ListNode* ref = ObjListFirst(static_cast<ObjectList*>(entry->extra)); ref; ref = ref->next) {
+          int64_t cell = static_cast<const GridCell*>(ref->item) - grid->cells;
+          cells += std::to_string(cell % grid->columns) + "," + std::to_string(cell / grid->columns) + " ";
+        }
+      }
+      EXPECT_TRUE(cells.empty() || cells == Overlapped(grid, added[k])) << what << ": " << k << " occupies " << cells;
+      ObjectList* candidates = QueryCandidates(grid, added[k]);
+      r.Answer(what + " query " + std::to_string(k), candidates != nullptr, "made");
+      r.State(what + " cells and count " + std::to_string(k), cells + std::to_string(ObjListCount(candidates)));
+      if (candidates) ObjListFree(candidates);
+    }
+  }
+
+  std::vector<Entity*> entities_;
+};
+
+TEST(AllocationFailures, GridsOfEveryTier) {
+  GridTiers scenario;
+  SweepScenario("grids of every tier", scenario);
+}
 
 TEST(AllocationFailures, DemoSceneAndAHundredFrames) {
   DemoScene scenario;

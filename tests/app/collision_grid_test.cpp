@@ -1,16 +1,16 @@
 // Collision grid: placement at edges and corners, re-placement of moved entities, the candidate
-// query, entities added twice, running out of memory, a randomised check against a direct
-// overlap test, and random sequences checked step by step against the plain reference model.
+// query, entities added twice, running out of memory, and, for every tier (forced on small grids,
+// and on real grids past each threshold), random sequences checked step by step against the plain
+// reference model.
 #include "app/collision_grid.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
-#include <set>
 #include <utility>
 #include <vector>
 
+#include "app/collision_grid_internal.h"
 #include "app_setup.h"
 #include "grid_model.h"
 #include "runtime/core/heaps_internal.h"
@@ -37,11 +37,10 @@ Cells CellsOf(const CollisionGrid* grid, const Entity* e) {
   return out;
 }
 
-std::vector<const void*> Items(const ObjectList* list) {
-  std::vector<const void*> out;
-  for (ListNode* n = ObjListFirst(list); n; n = n->next) out.push_back(n->item);
-  return out;
-}
+using grid_model::GridTwin;
+using grid_model::Items;
+
+constexpr GridTier kTiers[] = {GridTier::kCached, GridTier::kLookAhead, GridTier::kStaged};
 
 class CollisionGridTest : public ::testing::Test {
  protected:
@@ -185,22 +184,27 @@ TEST_F(CollisionGridTest, OnlyMovedEntitiesAreReplaced) {
   EXPECT_EQ(CellsOf(grid, still), (Cells{{15, 0}}));
 }
 
-// Moved entities are placed in batches of the entity list: however many there are, and whichever
-// of them moved, every moved one is placed, the last ones too.
+// Moved entities are placed in batches of the entity list: in every tier, however many there are
+// and whichever of them moved, every moved one is placed, the last ones too.
 TEST_F(CollisionGridTest, EveryMovedEntityIsPlacedWhateverTheirNumber) {
-  std::vector<Entity*> all;
-  for (int count : {1, 15, 16, 17, 47, 48, 49, 64, 65, 80, 130}) {
-    while ((int)all.size() < count) all.push_back(Added((float)(all.size() % 25) * 32, 0, 20, 20));
-    for (size_t k = 0; k < all.size(); ++k) {
-      all[k]->y = (float)(count % 17 * 32);
-      if (k % 3 != 2 || k + 1 == all.size()) UpdateMovedFlag(all[k]);  // the last one always moves
-    }
-    UpdateMovedEntities(grid);
-    for (size_t k = 0; k < all.size(); ++k) {
-      if (all[k]->moved) {
-        EXPECT_EQ(CellsOf(grid, all[k]), (Cells{{(int)(k % 25), count % 17}})) << count << " " << k;
+  for (GridTier tier : kTiers) {
+    FreeGrid(grid);
+    grid = CreateGrid(25, 18, 32, 32, "mygrid", AnyID);
+    grid->tier = tier;
+    std::vector<Entity*> all;
+    for (int count : {1, 15, 16, 17, 47, 48, 49, 64, 65, 80, 130}) {
+      while ((int)all.size() < count) all.push_back(Added((float)(all.size() % 25) * 32, 0, 20, 20));
+      for (size_t k = 0; k < all.size(); ++k) {
+        all[k]->y = (float)(count % 17 * 32);
+        if (k % 3 != 2 || k + 1 == all.size()) UpdateMovedFlag(all[k]);  // the last one always moves
       }
-      UpdateMovedFlag(all[k]);
+      EXPECT_EQ(UpdateMovedEntities(grid), 1);
+      for (size_t k = 0; k < all.size(); ++k) {
+        if (all[k]->moved) {
+          EXPECT_EQ(CellsOf(grid, all[k]), (Cells{{(int)(k % 25), count % 17}})) << count << " " << k;
+        }
+        UpdateMovedFlag(all[k]);
+      }
     }
   }
 }
@@ -273,310 +277,292 @@ TEST_F(CollisionGridTest, NullArgumentsAreIgnored) {
   EXPECT_EQ(Query(nullptr), std::vector<const void*>{});
 }
 
-// Every cell whose rectangle overlaps the box with a positive area, computed directly.
-std::set<Cell> OverlappedCells(const CollisionGrid* grid, const EntityBounds& b) {
-  std::set<Cell> out;
-  for (int i = 0; i < grid->columns; ++i) {
-    for (int j = 0; j < grid->rows; ++j) {
-      const GridCell* c = GridCellAt(grid, i, j);
-      int64_t w = std::min<int64_t>(c->x + c->width, (int64_t)b.left + b.width) - std::max<int64_t>(c->x, b.left);
-      int64_t h = std::min<int64_t>(c->y + c->height, (int64_t)b.top + b.height) - std::max<int64_t>(c->y, b.top);
-      if (w > 0 && h > 0) out.insert({i, j});
+// Random steps on a twin, its entities in the area of the grid's first columns and rows: new
+// entities (added, or only made and placed), entities added again, one entity or a third of them
+// moved, the moved ones re-placed or a single one placed whatever its flag, some of these with
+// memory running out part-way, spare list blocks released, and query marks taken up to their
+// wrap-around. Boxes of no area or negative size, far outside and larger than the area come up.
+// The grid and the model must agree after every checked step.
+class RandomSteps {
+ public:
+  RandomSteps(GridTwin& twin, uint32_t seed, int32_t areaColumns, int32_t areaRows)
+      : twin_(twin),
+        grid_(twin.Grid()),
+        rng_(seed),
+        spanX_(areaColumns * grid_->cellWidth),
+        spanY_(areaRows * grid_->cellHeight) {}
+
+  void Run(int steps, int checkEvery) {
+    for (int step = 1; step <= steps; ++step) {
+      Step();
+      if (step % checkEvery == 0) {
+        ASSERT_EQ(twin_.Check(), "") << "step " << step;
+      }
     }
   }
-  return out;
+
+ private:
+  int Below(int n) { return (int)(rng_() % (unsigned)n); }
+  float Coordinate(int span) {
+    switch (Below(8)) {
+      case 0:
+        return -1e6f - (float)Below(1000000);  // far outside
+      case 1:
+        return (float)span + 1e6f;
+      default:
+        return (float)(Below(span * 3 / 2 + 2) - span / 4) + 0.25f * (float)Below(4);
+    }
+  }
+  int32_t Size(int cell, int span) {
+    switch (Below(10)) {
+      case 0:
+        return 0;
+      case 1:
+        return -Below(20);
+      case 2:
+        return span + Below(3 * span);  // larger than the area
+      default:
+        return 1 + Below(3 * cell);
+    }
+  }
+  Entity* NewEntity() {
+    Entity* e = twin_.Make(Coordinate(spanX_), Coordinate(spanY_), Size(grid_->cellWidth, spanX_),
+                           Size(grid_->cellHeight, spanY_));
+    if (Below(6) == 0) e->scaleX = 0.5f * (float)Below(5);
+    if (Below(8) == 0) e->scaleY = 0.25f * (float)Below(9);
+    return e;
+  }
+  void Move(Entity* e) {
+    bool jump = Below(2) == 0;
+    float x = jump ? Coordinate(spanX_) : e->x + (float)(Below(17) - 8);
+    float y = jump ? Coordinate(spanY_) : e->y + (float)(Below(17) - 8);
+    if (Below(5) == 0) e->width = Size(grid_->cellWidth, spanX_);  // a size change alone does not count
+    twin_.Move(e, x, y);
+  }
+  void Step() {
+    Entity* some = added_.empty() ? nullptr : added_[Below((int)added_.size())];
+    int op = Below(20);
+    if (op < 6 || !some) {
+      Entity* e = NewEntity();
+      if (Below(12) == 0) return twin_.Place(e);  // never added: nothing happens
+      twin_.Add(e);
+      added_.push_back(e);
+    } else if (op == 6) {
+      twin_.Add(some);  // added again: its first entry is re-placed
+    } else if (op < 10) {
+      Move(some);
+    } else if (op == 10) {
+      for (Entity* e : added_) {
+        if (Below(3) == 0) Move(e);
+      }
+    } else if (op < 13) {
+      twin_.UpdateMoved();
+    } else if (op == 13) {
+      twin_.WithScarceMemory(Below(8), [&] { twin_.UpdateMoved(); });
+    } else if (op == 14) {
+      twin_.Place(some);
+    } else if (op == 15) {
+      twin_.WithScarceMemory(Below(4), [&] { twin_.Place(some); });
+    } else if (op == 16) {
+      Entity* e = NewEntity();
+      added_.push_back(e);
+      twin_.WithScarceMemory(Below(4), [&] { twin_.Add(e); });
+    } else if (op == 17) {
+      ReleaseSpareBlocks();
+    } else if (op == 18) {
+      twin_.NearMarkWrap(Below(4));
+    }  // op 19 only checks
+  }
+
+  GridTwin& twin_;
+  CollisionGrid* grid_;
+  std::mt19937 rng_;
+  int spanX_, spanY_;
+  std::vector<Entity*> added_;
+};
+
+class CollisionGridModel : public ::testing::TestWithParam<GridTier> {
+ protected:
+  void SetUp() override { EnsureAppStarted(); }
+};
+
+// Every tier forced on small grids of several shapes, with odd cell sizes so that the truncating
+// divisions meet every case.
+TEST_P(CollisionGridModel, AgreesWithThePlainAlgorithmsThroughRandomSequences) {
+  const int shapes[][4] = {{25, 18, 32, 32}, {7, 5, 13, 29}, {1, 1, 64, 64}, {12, 9, 5, 7}};
+  uint32_t seed = 20261208 + (uint32_t)GetParam();
+  for (const auto& s : shapes) {
+    GridTwin twin(s[0], s[1], s[2], s[3], GetParam());
+    ASSERT_NE(twin.Grid(), nullptr);
+    SCOPED_TRACE(::testing::Message() << "grid " << s[0] << "x" << s[1]);
+    RandomSteps(twin, seed++, s[0], s[1]).Run(250, 1);
+  }
 }
 
-TEST(CollisionGridProperty, PlacementMatchesDirectOverlapAfterRandomMoves) {
+std::string TierName(const ::testing::TestParamInfo<GridTier>& info) {
+  const char* names[] = {"Cached", "LookAhead", "Staged"};
+  return names[(int)info.param];
+}
+INSTANTIATE_TEST_SUITE_P(EveryTier, CollisionGridModel, ::testing::ValuesIn(kTiers), TierName);
+
+// Real grids just past each threshold get their tier from their size; their entities keep to a
+// corner, where many of them share cells.
+TEST(CollisionGridTiers, GridsPastEachThresholdAgreeWithTheModel) {
   EnsureAppStarted();
-  std::mt19937 rng(20240611);
-  // Grids of several shapes, with odd cell sizes so the truncating divisions meet every case.
-  const int shapes[][4] = {{25, 18, 32, 32}, {7, 5, 13, 29}, {1, 1, 64, 64}, {12, 9, 5, 7}};
-  for (const auto& s : shapes) {
-    CollisionGrid* grid = CreateGrid(s[0], s[1], s[2], s[3], "p", AnyID);
+  struct Shape {
+    int32_t columns, rows;
+    GridTier tier;
+  };
+  for (Shape s : {Shape{128, 128, GridTier::kCached}, Shape{129, 128, GridTier::kLookAhead},
+                  Shape{512, 512, GridTier::kLookAhead}, Shape{513, 512, GridTier::kStaged}}) {
+    CollisionGrid* grid = CreateGrid(s.columns, s.rows, 2, 2, "sized", AnyID);
     ASSERT_NE(grid, nullptr);
-    const int spanX = s[0] * s[2], spanY = s[1] * s[3];
-    std::uniform_real_distribution<float> px(-0.3f * spanX, 1.3f * spanX), py(-0.3f * spanY, 1.3f * spanY);
-    std::uniform_int_distribution<int> size(1, 3 * std::max(s[2], s[3]));
-    std::uniform_real_distribution<float> scale(0.25f, 2.0f);
-    std::vector<Entity*> entities;
-    std::vector<EntityBounds> placedAt;  // each entity's bounds when it was last placed
-    for (int n = 0; n < 40; ++n) {
-      Entity* e = CreateEntity("p", AnyID);
-      e->x = px(rng);
-      e->y = py(rng);
-      e->width = size(rng);
-      e->height = size(rng);
-      if (n % 3 == 0) e->scaleX = scale(rng);
-      if (n % 4 == 0) e->scaleY = scale(rng);
-      AddEntityToGrid(grid, e);
-      entities.push_back(e);
-      placedAt.push_back({});
-      GetEntityBounds(e, &placedAt.back());
-    }
-    for (int round = 0; round < 30; ++round) {
-      for (Entity* e : entities) {
-        if (rng() % 3 == 0) {
-          e->x = px(rng);
-          e->y = py(rng);
-        }
-        if (rng() % 5 == 0) e->width = size(rng);  // a size change alone does not re-place
-        UpdateMovedFlag(e);
-      }
-      UpdateMovedEntities(grid);
-      ASSERT_EQ(GridValidate(grid), 1) << "round " << round;
-      for (size_t k = 0; k < entities.size(); ++k) {
-        Entity* e = entities[k];
-        if (e->moved) GetEntityBounds(e, &placedAt[k]);
-        const EntityBounds& b = placedAt[k];
-        Cells cells = CellsOf(grid, e);
-        std::set<Cell> placed(cells.begin(), cells.end());
-        ASSERT_EQ(placed.size(), cells.size()) << "a cell entered twice";
-        ASSERT_EQ(placed, OverlappedCells(grid, b))
-            << "bounds " << b.left << "," << b.top << "," << b.width << "," << b.height;
-      }
-      // Each cell's occupants are exactly the entities that list the cell.
-      for (int i = 0; i < grid->columns; ++i) {
-        for (int j = 0; j < grid->rows; ++j) {
-          std::set<const void*> expected;
-          for (Entity* e : entities) {
-            Cells cells = CellsOf(grid, e);
-            if (std::find(cells.begin(), cells.end(), Cell{i, j}) != cells.end()) expected.insert(e);
-          }
-          std::vector<const void*> occupants = Items(GridCellAt(grid, i, j)->occupants);
-          ASSERT_EQ(std::set<const void*>(occupants.begin(), occupants.end()), expected);
-          ASSERT_EQ(occupants.size(), expected.size());
-        }
-      }
-    }
+    EXPECT_EQ(grid->tier, s.tier) << s.columns << "x" << s.rows;
     FreeGrid(grid);
   }
-}
-
-// Random sequences of adds (new entities and ones added before), moves, re-placement of the moved
-// ones or of one entity, and queries, with boxes of no area, far outside the grid and larger than
-// it: after every step the grid and the plain model agree on everything that can be seen.
-TEST(CollisionGridModel, AgreesWithThePlainAlgorithmsThroughRandomSequences) {
-  EnsureAppStarted();
-  std::mt19937 rng(20261208);
-  auto below = [&](int n) { return (int)(rng() % (unsigned)n); };
-  const int shapes[][4] = {{25, 18, 32, 32}, {7, 5, 13, 29}, {1, 1, 64, 64}, {12, 9, 5, 7}};
-  for (const auto& s : shapes) {
-    grid_model::GridTwin twin(s[0], s[1], s[2], s[3]);
-    ASSERT_NE(twin.Grid(), nullptr);
-    const int spanX = s[0] * s[2], spanY = s[1] * s[3];
-    auto coordinate = [&](int span) {
-      switch (below(8)) {
-        case 0:
-          return -1e6f - (float)below(1000000);  // far outside
-        case 1:
-          return (float)span + 1e6f;
-        default:
-          return (float)(below(span * 3 / 2 + 2) - span / 4) + 0.25f * (float)below(4);
-      }
-    };
-    auto size = [&](int cell, int span) {
-      switch (below(10)) {
-        case 0:
-          return 0;  // no area
-        case 1:
-          return -below(20);
-        case 2:
-          return span + below(3 * span);  // larger than the grid
-        default:
-          return 1 + below(3 * cell);
-      }
-    };
-    std::vector<Entity*> added;
-    for (int step = 0; step < 250; ++step) {
-      Entity* some = added.empty() ? nullptr : added[below((int)added.size())];
-      int op = below(10);
-      if (op < 3 || !some) {
-        Entity* e = twin.Make(coordinate(spanX), coordinate(spanY), size(s[2], spanX), size(s[3], spanY));
-        if (below(6) == 0) e->scaleX = 0.5f * (float)below(5);
-        if (below(12) == 0) {
-          twin.Place(e);  // never added: nothing happens
-        } else {
-          twin.Add(e);
-          added.push_back(e);
-        }
-      } else if (op == 3) {
-        twin.Add(some);  // added again: its first entry is re-placed
-      } else if (op < 6) {
-        bool jump = below(2) == 0;
-        float x = jump ? coordinate(spanX) : some->x + (float)(below(17) - 8);
-        float y = jump ? coordinate(spanY) : some->y + (float)(below(17) - 8);
-        if (below(5) == 0) some->width = size(s[2], spanX);  // a size change alone does not count
-        twin.Move(some, x, y);
-      } else if (op < 8) {
-        twin.UpdateMoved();
-      } else {
-        twin.Place(some);  // re-placed whatever its flag; op 9 only queries, as every step does
-      }
-      ASSERT_EQ(twin.Check(), "") << "grid " << s[0] << "x" << s[1] << ", step " << step;
-    }
+  for (Shape s : {Shape{129, 128, GridTier::kLookAhead}, Shape{513, 512, GridTier::kStaged}}) {
+    GridTwin twin(s.columns, s.rows, 2, 2);
+    ASSERT_EQ(twin.Grid()->tier, s.tier);
+    SCOPED_TRACE(::testing::Message() << "grid " << s.columns << "x" << s.rows);
+    RandomSteps(twin, 20261209, 24, 24).Run(300, 60);
   }
 }
 
-// Moved entities are re-placed in batches: a crowd, many of them moved each round (a batch's
-// worth and more, stepping within and across cells), ends up exactly where the plain algorithm
-// puts it. A grid too large for the cache, whose placements ask for memory ahead, holds the same
-// crowd beside it and must agree with it on every list of the cells the crowd can reach and on
-// every entity's candidates (the model itself is too slow for that many cells).
-TEST(CollisionGridModel, AgreesWithManyMovedEntitiesOnSmallAndLargeGrids) {
+// Thousands of entities, re-placed in each tier in turn: the index and the order array grow many
+// times, and every batch of moved entities is full.
+TEST(CollisionGridTiers, ThousandsOfEntitiesAgreeWithTheModel) {
   EnsureAppStarted();
-  std::mt19937 rng(20261209);
+  std::mt19937 rng(20261210);
   auto below = [&](int n) { return (int)(rng() % (unsigned)n); };
-  const int32_t side = 24;  // the crowd stays inside side * 2 pixels, or leaves every grid
-  grid_model::GridTwin twin(side, side, 2, 2);
-  // Larger grids place their moved entities differently: one beyond the smaller caches, one beyond
-  // the last-level cache.
-  std::vector<CollisionGrid*> larger = {CreateGrid(200, 200, 2, 2, "middle", AnyID),
-                                        CreateGrid(520, 520, 2, 2, "large", AnyID)};
-  for (CollisionGrid* grid : larger) {
-    ASSERT_NE(grid, nullptr);
-    twin.Beside(grid);
-  }
+  GridTwin twin(100, 100, 8, 8);
   std::vector<Entity*> crowd;
-  auto add = [&](Entity* e) {
-    twin.Add(e);
-    for (CollisionGrid* grid : larger) AddEntityToGrid(grid, e);
-  };
-  for (int k = 0; k < 150; ++k) {
-    crowd.push_back(twin.Make((float)below(30), (float)below(24), 1 + below(5), 1 + below(5)));
-    add(crowd.back());
-    if (k % 40 == 0) add(crowd[(size_t)below((int)crowd.size())]);  // added again
-    if (k % 25 == 7) add(crowd.back());  // added again at once: both entries are placed one after the other
+  for (int k = 0; k < 5000; ++k) {
+    crowd.push_back(twin.Make((float)below(800), (float)below(800), 1 + below(12), 1 + below(12)));
+    twin.Add(crowd.back());
   }
-  for (int round = 0; round < 4; ++round) {
+  for (GridTier tier : kTiers) {
+    twin.Grid()->tier = tier;
     for (Entity* e : crowd) {
-      if (below(3) == 0) continue;
-      bool far = below(20) == 0;  // now and then one leaves the grids
-      twin.Move(e, far ? -500.0f : e->x + (float)(below(5) - 2), e->y + (float)(below(5) - 2));
+      if (below(3) != 0) twin.Move(e, e->x + (float)(below(9) - 4), e->y + (float)(below(9) - 4));
     }
     twin.UpdateMoved();
-    for (CollisionGrid* grid : larger) UpdateMovedEntities(grid);
-    ASSERT_EQ(twin.Check(), "") << "round " << round;
-    for (CollisionGrid* grid : larger) {
-      ASSERT_EQ(GridValidate(grid), 1) << grid->name << ", round " << round;
-      for (int32_t i = 0; i < side; ++i) {
-        for (int32_t j = 0; j < side; ++j)
-          ASSERT_EQ(Items(GridCellAt(grid, i, j)->occupants), Items(GridCellAt(twin.Grid(), i, j)->occupants));
-      }
-      for (Entity* e : crowd) {
-        ObjectList* mine = QueryCandidates(grid, e);
-        ObjectList* theirs = QueryCandidates(twin.Grid(), e);
-        ASSERT_EQ(Items(mine), Items(theirs)) << grid->name << ", round " << round;
-        ObjListFree(mine);
-        ObjListFree(theirs);
-      }
-    }
+    ASSERT_EQ(twin.Check(), "") << "tier " << (int)tier;
   }
-  for (CollisionGrid* grid : larger) FreeGrid(grid);
+}
+
+// Query marks run up to their wrap-around: after it no entity carries a mark above the grid's,
+// and no mark left from before passes for a new one. Two piles of twenty, each of whose queries
+// marks the nineteen others it meets; the marks wrap between the first pile's queries and the
+// second's, so that the first pile's marks are left from before the wrap.
+TEST(CollisionGridTiers, QueryMarksWrapAround) {
+  EnsureAppStarted();
+  GridTwin twin(8, 8, 32, 32);
+  for (int k = 0; k < 20; ++k) twin.Add(twin.Make((float)(1 + k % 10), (float)(1 + k / 10), 10, 10));
+  for (int k = 0; k < 20; ++k) twin.Add(twin.Make((float)(130 + k % 10), (float)(130 + k / 10), 10, 10));
+  ASSERT_EQ(twin.Check(), "");  // a query per entity
+  twin.NearMarkWrap(20);
+  ASSERT_EQ(twin.Check(), "");
+  EXPECT_EQ(twin.Grid()->queryMark, 20u) << "wrapped at the second pile, and counted on from 1";
+  ASSERT_EQ(twin.Check(), "");
+  twin.NearMarkWrap(0);  // the very next query wraps
+  ASSERT_EQ(twin.Check(), "");
+  ASSERT_EQ(twin.Check(), "");
 }
 
 // Running out of memory: every call reports it, the grid stays valid, the registry holds exactly
 // the live list blocks, and the next call with memory succeeds.
-class CollisionGridWithoutMemory : public ::testing::Test {
- protected:
-  void SetUp() override {
-    EnsureAppStarted();
-    heap_ = gCore.blockHeap;
-  }
-  void TearDown() override { Recover(); }
-  // The heap refuses, and no freed block is kept for re-use but those the test frees from here on.
-  void RunOut() {
-    for (int32_t size : {kShortNodeSize, kFullNodeSize}) {
-      while (gProgram.slabs[size == kFullNodeSize].free) held_.push_back(AllocObject(size));
-    }
-    gCore.blockHeap = nullptr;
-  }
-  void Recover() {
-    gCore.blockHeap = heap_;
-    for (ListNode* block : held_) FreeObject(block);
-    held_.clear();
-  }
-  HeapHandle heap_ = nullptr;
-  std::vector<ListNode*> held_;
-};
-
-TEST_F(CollisionGridWithoutMemory, PlacementIntoMoreCellsLeavesTheEntityInNone) {
-  grid_model::GridTwin twin(25, 18, 32, 32);
+TEST(CollisionGridWithoutMemory, PlacementIntoMoreCellsLeavesTheEntityInNone) {
+  EnsureAppStarted();
+  GridTwin twin(25, 18, 32, 32);
   Entity* e = twin.Make(40, 40, 10, 10);  // one cell
-  Entity* other = twin.Make(70, 70, 10, 10);
   twin.Add(e);
-  twin.Add(other);
+  twin.Add(twin.Make(70, 70, 10, 10));
   e->width = e->height = 50;
-  RunOut();
-  EXPECT_EQ(PlaceEntity(twin.Grid(), e), 0);
-  EXPECT_EQ(CellsOf(twin.Grid(), e), Cells{});
-  EXPECT_EQ(UpdateMovedEntities(twin.Grid()), 1) << "nothing moved";
-  Recover();
-  EXPECT_EQ(GridValidate(twin.Grid()), 1);
-  twin.Place(e);  // the model places it too: from here on both agree again
+  twin.WithScarceMemory(0, [&] {
+    twin.Place(e);
+    EXPECT_EQ(CellsOf(twin.Grid(), e), Cells{});
+    twin.UpdateMoved();  // nothing moved: 1
+  });
+  EXPECT_EQ(twin.Check(), "");
+  twin.Place(e);
   EXPECT_EQ(CellsOf(twin.Grid(), e), (Cells{{1, 1}, {1, 2}, {2, 1}, {2, 2}}));
   EXPECT_EQ(twin.Check(), "");
 }
 
 // Memory runs out half-way through the cells the entity enters, with cells it stays in before and
 // after: it is taken out of all of them, and every other occupant keeps its place.
-TEST_F(CollisionGridWithoutMemory, APlacementHalfWayThroughItsNewCellsLeavesTheEntityInNone) {
-  grid_model::GridTwin twin(25, 18, 32, 32);
+TEST(CollisionGridWithoutMemory, APlacementHalfWayThroughItsNewCellsLeavesTheEntityInNone) {
+  EnsureAppStarted();
+  GridTwin twin(25, 18, 32, 32);
   Entity* before = twin.Make(40, 40, 50, 60);
   Entity* e = twin.Make(40, 40, 50, 50);  // cells (1..2, 1..2)
   Entity* after = twin.Make(33, 33, 80, 80);
   for (Entity* x : {before, e, after}) twin.Add(x);
   e->width = e->height = 70;  // cells (1..3, 1..3): the second cell it enters finds no memory
-  ListNode* full = AllocObject(kFullNodeSize);
-  ListNode* brief = AllocObject(kShortNodeSize);
-  RunOut();
-  FreeObject(full);
-  FreeObject(brief);
-  EXPECT_EQ(PlaceEntity(twin.Grid(), e), 0);
+  twin.WithScarceMemory(1, [&] { twin.Place(e); });
   EXPECT_EQ(CellsOf(twin.Grid(), e), Cells{});
-  Recover();
-  EXPECT_EQ(GridValidate(twin.Grid()), 1);
+  EXPECT_EQ(twin.Check(), "");
   twin.Place(e);
   EXPECT_EQ(CellsOf(twin.Grid(), e).size(), 9u);
   EXPECT_EQ(twin.Check(), "");
 }
 
-TEST_F(CollisionGridWithoutMemory, AHalfMadeEntryOrCandidateListIsUndone) {
-  grid_model::GridTwin twin(25, 18, 32, 32);
+TEST(CollisionGridWithoutMemory, AHalfMadeEntryOrCandidateListIsUndone) {
+  EnsureAppStarted();
+  GridTwin twin(25, 18, 32, 32);
   Entity* a = twin.Make(0, 0, 20, 20);
-  Entity* b = twin.Make(10, 10, 20, 20);
-  Entity* late = twin.Make(5, 5, 5, 5);
   twin.Add(a);
-  twin.Add(b);
-  ListNode* one = AllocObject(kFullNodeSize);
-  RunOut();
-  intptr_t blocks = gProgram.registry.info->count;
-  FreeObject(one);  // one full block to re-use: an entry or a list header, but not more
-  EXPECT_EQ(QueryCandidates(twin.Grid(), a), nullptr) << "the header was made, its candidate not";
-  EXPECT_EQ(AddEntityToGrid(twin.Grid(), late), 0) << "the entry was made, its references not";
-  EXPECT_EQ(gProgram.registry.info->count, blocks - 1);
-  Recover();
+  twin.Add(twin.Make(10, 10, 20, 20));
+  Entity* late = twin.Make(5, 5, 5, 5);
+  twin.WithScarceMemory(1, [&] {
+    ListNode* brief = AllocObject(kShortNodeSize);  // one full block left: an entry or a list header
+    size_t blocks = grid_model::RegisteredBlocks().size();
+    EXPECT_EQ(QueryCandidates(twin.Grid(), a), nullptr) << "the header was made, its candidate not";
+    twin.Add(late);  // the entry was made, its references not
+    EXPECT_EQ(ObjListCount(twin.Grid()->entities), 2);
+    EXPECT_EQ(grid_model::RegisteredBlocks().size(), blocks);
+    FreeObject(brief);
+  });
   EXPECT_EQ(twin.Check(), "");
 }
 
-TEST_F(CollisionGridWithoutMemory, AddAndQueryChangeNothing) {
-  grid_model::GridTwin twin(25, 18, 32, 32);
+TEST(CollisionGridWithoutMemory, AddAndQueryChangeNothing) {
+  EnsureAppStarted();
+  GridTwin twin(25, 18, 32, 32);
   for (int n = 0; n < 16; ++n) twin.Add(twin.Make(20.0f * n, 0, 20, 20));
   Entity* late = twin.Make(0, 0, 20, 20);
-  RunOut();
-  intptr_t blocks = gProgram.registry.info->count;
-  EXPECT_EQ(AddEntityToGrid(twin.Grid(), late), 0) << "the entity list's order array is full";
-  EXPECT_EQ(AddEntityToGrid(twin.Grid(), twin.EntitiesMade()[0]), 0) << "an entity added again";
-  EXPECT_EQ(QueryCandidates(twin.Grid(), twin.EntitiesMade()[0]), nullptr);
-  EXPECT_EQ(gProgram.registry.info->count, blocks);
-  Recover();
+  twin.WithScarceMemory(0, [&] {
+    twin.Add(late);  // the entity list's order array is full
+    twin.Add(twin.EntitiesMade()[0]);
+    EXPECT_EQ(QueryCandidates(twin.Grid(), twin.EntitiesMade()[0]), nullptr) << "no block for the result";
+  });
   EXPECT_EQ(twin.Check(), "");
   EXPECT_EQ(ObjListCount(twin.Grid()->entities), 16);
   twin.Add(late);
   EXPECT_EQ(twin.Check(), "");
 }
 
-TEST(CollisionGridOutOfMemory, NoGridIsMadeWithoutItsName) {
+// The index takes entities on without growing, up to three quarters full, and then refuses them;
+// with memory again it grows.
+TEST(CollisionGridWithoutMemory, TheIndexFillsUpWhenItCannotGrow) {
+  EnsureAppStarted();
+  GridTwin twin(25, 18, 32, 32);
+  for (int n = 0; n < 4; ++n) twin.Add(twin.Make(20.0f * n, 0, 20, 20));
+  ASSERT_EQ(twin.Grid()->indexBits, kFirstIndexBits);
+  std::vector<Entity*> more;
+  for (int n = 4; n < 13; ++n) more.push_back(twin.Make(20.0f * n, 0, 0, 0));  // no cells: an entry and references
+  twin.WithScarceMemory(20, [&] {
+    for (Entity* e : more) twin.Add(e);
+  });
+  EXPECT_EQ(twin.Grid()->indexBits, kFirstIndexBits);
+  EXPECT_EQ(twin.Grid()->indexed, 12) << "the thirteenth refused";
+  EXPECT_EQ(twin.Check(), "");
+  twin.Add(more.back());
+  EXPECT_GT(twin.Grid()->indexBits, kFirstIndexBits);
+  EXPECT_EQ(twin.Check(), "");
+}
+
+TEST(CollisionGridWithoutMemory, NoGridIsMadeWithoutItsName) {
   EnsureAppStarted();
   size_t blocks = PlatformHeapBlockCount(gCore.blockHeap);
   intptr_t entries = gProgram.registry.info->count;

@@ -1,12 +1,15 @@
-// A plain reference model of the demo's object lists, allocation registry and collision grid,
-// written the straightforward way: every tail, entry and duplicate found by a linear walk, the
-// registry a cursor list walked from its start to drop a block. GridTwin drives the model beside
-// a real grid; after every step the two must agree on every entity's cells, every cell's
-// occupants, every candidate list (order included), and the real registry must hold exactly the
-// grid's live list blocks. The property test and the grid fuzzer both use it.
+// A plain reference model of the demo's collision grid and its lists, written the straightforward
+// way (every tail, entry and duplicate found by a linear walk), the one brute-force overlap test
+// that the tests, the fuzzer and the sweep share, and GridTwin, which drives a real grid (of any
+// tier) and the model alike. After every step the two must agree on every entity's cells, every
+// cell's occupants and every candidate list (order included), each entity's cells must be those
+// its bounds overlap, every command's result must tell what it did, and the real registry must
+// hold exactly the grid's live list blocks, as many as the model holds.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,65 +17,27 @@
 #include "app/collision_grid.h"
 #include "app/program.h"
 #include "runtime/core/heaps.h"
+#include "runtime/core/platform.h"
 #include "runtime/core/text.h"
 
 namespace grid_model {
 
-// The runtime's built-in list with a cursor: insertion after the cursor, deletion of the cursor's
-// element with the cursor stepping back.
-class CursorList {
- public:
-  struct Element {
-    Element* next;
-    Element* prev;
-    const void* data;
+// Every cell of the grid whose rectangle overlaps the bounds with a positive area, by its index, in
+// the order a placement enters them: column by column, row by row inside each column.
+inline std::vector<int64_t> OverlappedCells(const CollisionGrid* grid, const EntityBounds& b) {
+  std::vector<int64_t> out;
+  auto overlap = [](int64_t start, int64_t size, int64_t left, int64_t width) {
+    return std::min(start + size, left + width) - std::max(start, left);
   };
-  ~CursorList() {
-    for (Element* e = first_; e;) {
-      Element* next = e->next;
-      delete e;
-      e = next;
+  for (int32_t i = 0; i < grid->columns; ++i) {
+    if (overlap((int64_t)i * grid->cellWidth, grid->cellWidth, b.left, b.width) <= 0) continue;
+    for (int32_t j = 0; j < grid->rows; ++j) {
+      if (overlap((int64_t)j * grid->cellHeight, grid->cellHeight, b.top, b.height) > 0)
+        out.push_back((int64_t)j * grid->columns + i);
     }
   }
-  Element* Insert() {
-    auto* e = new Element{};
-    ++count_;
-    if (current_) {
-      e->prev = current_;
-      e->next = current_->next;
-      if (current_->next) current_->next->prev = e;
-      current_->next = e;
-    } else {
-      e->next = first_;
-      if (first_) first_->prev = e;
-    }
-    current_ = e;
-    if (!e->prev) first_ = e;
-    return e;
-  }
-  void Rewind() { current_ = nullptr; }
-  Element* Step() {
-    if (!current_) return current_ = first_;
-    if (!current_->next) return nullptr;
-    return current_ = current_->next;
-  }
-  void RemoveCurrent() {
-    Element* e = current_;
-    if (!e) return;
-    --count_;
-    if (e->prev) e->prev->next = e->next;
-    if (e->next) e->next->prev = e->prev;
-    if (first_ == e) first_ = e->next;
-    current_ = e->prev;
-    delete e;
-  }
-  size_t Count() const { return count_; }
-
- private:
-  Element* first_ = nullptr;
-  Element* current_ = nullptr;
-  size_t count_ = 0;
-};
+  return out;
+}
 
 class GridModel {
  public:
@@ -89,7 +54,7 @@ class GridModel {
   };
 
   GridModel(int32_t columns, int32_t rows, int32_t cellWidth, int32_t cellHeight)
-      : columns_(columns), rows_(rows), cells_((size_t)columns * rows) {
+      : columns_(columns), rows_(rows), cellWidth_(cellWidth), cellHeight_(cellHeight), cells_((size_t)columns * rows) {
     entities_ = AllocObject();
     for (int32_t i = 0; i < columns; ++i) {
       for (int32_t j = 0; j < rows; ++j) {
@@ -97,8 +62,6 @@ class GridModel {
                                            AllocObject()};
       }
     }
-    cellWidth_ = cellWidth;
-    cellHeight_ = cellHeight;
   }
   ~GridModel() {
     for (Cell& c : cells_) FreeList(c.occupants);
@@ -118,21 +81,10 @@ class GridModel {
   void Place(const Entity* entity) {
     Node* entry = FindEntry(entity);
     if (!entry) return;
-    Node* refs = entry->extra;
-    if (refs->count) {
-      for (Node* ref = refs->next; ref; ref = ref->next) {
-        Node* occupants = ((Cell*)ref->item)->occupants;
-        for (Node* o = occupants->next; o; o = o->next) {
-          if (o->item == entity) {
-            Remove(occupants, o);
-            break;
-          }
-        }
-      }
-      Clear(refs);
-    }
+    Leave(entity, entry->extra);
     EntityBounds b;
     GetEntityBounds(entity, &b);
+    placed_[entity] = b;
     if (b.width <= 0 || b.height <= 0) return;  // no positive area: no cell
     int64_t c0 = (int64_t)b.left / cellWidth_ - 1, r0 = (int64_t)b.top / cellHeight_ - 1;
     int64_t c1 = c0 + b.width / cellWidth_ + 2, r1 = r0 + b.height / cellHeight_ + 2;
@@ -140,6 +92,7 @@ class GridModel {
     if (r1 > rows_ - 1) r1 = rows_ - 1;
     if (c0 < 0) c0 = 0;
     if (r0 < 0) r0 = 0;
+    Node* lastRef = entry->extra;  // the references are appended one after another
     for (int64_t i = c0; i <= c1; ++i) {
       for (int64_t j = r0; j <= r1; ++j) {
         Cell& cell = cells_[(size_t)(j * columns_ + i)];
@@ -147,10 +100,17 @@ class GridModel {
         int64_t dy = cell.y < b.top ? b.top - (cell.y + cell.height) : cell.y - ((int64_t)b.top + b.height);
         if (dx < 0 && dy < 0) {
           Append(cell.occupants)->item = entity;
-          Append(refs)->item = &cell;
+          lastRef = AppendAfter(entry->extra, lastRef);
+          lastRef->item = &cell;
         }
       }
     }
+  }
+
+  // What a placement that ran out of memory leaves: the entity in no cell.
+  void Drop(const Entity* entity) {
+    if (Node* entry = FindEntry(entity)) Leave(entity, entry->extra);
+    placed_.erase(entity);
   }
 
   void UpdateMoved() {
@@ -159,64 +119,61 @@ class GridModel {
     }
   }
 
-  // The candidates of the entity; the list is released again, as a caller would.
-  std::vector<const void*> Query(const Entity* entity) {
-    Node* result = AllocObject();
-    Node* entry = FindEntry(entity);
-    if (entry) {
+  std::vector<const void*> Query(const Entity* entity) const {
+    std::vector<const void*> result;
+    if (Node* entry = FindEntry(entity)) {
       for (Node* ref = entry->extra->next; ref; ref = ref->next) {
         for (Node* o = ((Cell*)ref->item)->occupants->next; o; o = o->next) {
-          if (o->item == entity) continue;
-          bool listed = false;
-          for (Node* r = result->next; r; r = r->next) listed = listed || r->item == o->item;
-          if (!listed) Append(result)->item = o->item;
+          if (o->item != entity && std::find(result.begin(), result.end(), o->item) == result.end())
+            result.push_back(o->item);
         }
       }
     }
-    std::vector<const void*> items = Items(result);
-    FreeList(result);
-    return items;
+    return result;
   }
 
-  // What can be seen: the entities in list order, each entry's cells (as indexes), each cell's occupants.
+  bool Has(const Entity* entity) const { return FindEntry(entity) != nullptr; }
   std::vector<const void*> Entities() const { return Items(entities_); }
+  // Each entry's cells, by index, in the order they were entered.
   std::vector<std::vector<int64_t>> EntryCells() const {
     std::vector<std::vector<int64_t>> out;
     for (Node* e = entities_->next; e; e = e->next) {
       out.emplace_back();
-      for (Node* ref = e->extra->next; ref; ref = ref->next) out.back().push_back((const Cell*)ref->item - cells_.data());
+      for (Node* ref = e->extra->next; ref; ref = ref->next)
+        out.back().push_back((const Cell*)ref->item - cells_.data());
     }
     return out;
   }
-  std::vector<const void*> Occupants(size_t cell) const { return Items(cells_[cell].occupants); }
-  size_t RegistryCount() const { return registry_.Count(); }
+  const Node* Occupants(size_t cell) const { return cells_[cell].occupants; }
+  // The bounds of the entity's last placement that was made; none after a drop.
+  std::optional<EntityBounds> PlacedAt(const Entity* entity) const {
+    auto p = placed_.find(entity);
+    return p == placed_.end() ? std::nullopt : std::optional<EntityBounds>(p->second);
+  }
   size_t LiveBlocks() const { return live_; }
-
- private:
   static std::vector<const void*> Items(const Node* list) {
     std::vector<const void*> out;
     for (Node* n = list->next; n; n = n->next) out.push_back(n->item);
     return out;
   }
+
+ private:
   Node* AllocObject() {
-    auto* n = new Node{};
-    registry_.Insert()->data = n;
     ++live_;
-    return n;
+    return new Node{};
   }
   void FreeObject(Node* n) {
-    // Every element holding the block goes, not just the first.
-    registry_.Rewind();
-    while (CursorList::Element* e = registry_.Step()) {
-      if (e->data == n) registry_.RemoveCurrent();
-    }
     --live_;
     delete n;
   }
   Node* Append(Node* list) {
-    Node* node = AllocObject();
     Node* last = list;
     while (last->next) last = last->next;
+    return AppendAfter(list, last);
+  }
+  // The same for a list whose tail is known.
+  Node* AppendAfter(Node* list, Node* last) {
+    Node* node = AllocObject();
     list->count += 1;
     node->prev = last;
     last->next = node;
@@ -241,6 +198,19 @@ class GridModel {
     Clear(list);
     FreeObject(list);
   }
+  // The entity leaves every cell of its references, which are emptied.
+  void Leave(const Entity* entity, Node* refs) {
+    for (Node* ref = refs->next; ref; ref = ref->next) {
+      Node* occupants = ((Cell*)ref->item)->occupants;
+      for (Node* o = occupants->next; o; o = o->next) {
+        if (o->item == entity) {
+          Remove(occupants, o);
+          break;
+        }
+      }
+    }
+    Clear(refs);
+  }
   Node* FindEntry(const Entity* entity) const {
     for (Node* n = entities_->next; n; n = n->next) {
       if (n->item == entity) return n;
@@ -248,10 +218,10 @@ class GridModel {
     return nullptr;
   }
 
-  int32_t columns_, rows_, cellWidth_ = 1, cellHeight_ = 1;
+  int32_t columns_, rows_, cellWidth_, cellHeight_;
   std::vector<Cell> cells_;
   Node* entities_ = nullptr;
-  CursorList registry_;
+  std::map<const Entity*, EntityBounds> placed_;
   size_t live_ = 0;
 };
 
@@ -272,19 +242,26 @@ inline std::vector<const void*> Items(const ObjectList* list) {
   return out;
 }
 
-inline std::map<const void*, int> RegistryContents() {
-  std::map<const void*, int> out;
-  for (ListElement* e = gProgram.registry.info->first; e; e = e->next) ++out[*(void**)ElementData(e)];
+// The blocks the allocation registry holds, in address order.
+inline std::vector<const void*> RegisteredBlocks() {
+  std::vector<const void*> out;
+  for (ListElement* e = gProgram.registry.info ? gProgram.registry.info->first : nullptr; e; e = e->next)
+    out.push_back(*(void**)ElementData(e));
+  std::sort(out.begin(), out.end());
   return out;
 }
 
-// A real grid and the model, driven alike. Entities are owned by the twin.
+// A real grid and the model, driven alike. Entities are owned by the twin. A command whose result
+// does not tell what it did is noted, and Check reports it.
 class GridTwin {
  public:
-  GridTwin(int32_t columns, int32_t rows, int32_t cellWidth, int32_t cellHeight)
-      : baseline_(RegistryContents()),
+  // tier: forced on the grid instead of the one its size gives it.
+  GridTwin(int32_t columns, int32_t rows, int32_t cellWidth, int32_t cellHeight, std::optional<GridTier> tier = {})
+      : baseline_(RegisteredBlocks()),
         grid_(CreateGrid(columns, rows, cellWidth, cellHeight, "twin", AnyID)),
-        model_(columns, rows, cellWidth, cellHeight) {}
+        model_(columns, rows, cellWidth, cellHeight) {
+    if (grid_ && tier) grid_->tier = *tier;
+  }
   ~GridTwin() {
     FreeGrid(grid_);
     for (Entity* e : entities_) {
@@ -296,18 +273,46 @@ class GridTwin {
   GridTwin& operator=(const GridTwin&) = delete;
 
   CollisionGrid* Grid() const { return grid_; }
-  // A grid made after the twin whose blocks the registry holds as well.
-  void Beside(const CollisionGrid* other) { beside_.push_back(other); }
   const std::vector<Entity*>& EntitiesMade() const { return entities_; }
+  bool Scarce() const { return scarce_; }
 
   Entity* Make(float x, float y, int32_t width, int32_t height) {
     Entity* e = MakeBox(x, y, width, height);
     if (e) entities_.push_back(e);
     return e;
   }
+  // 0 means that nothing was added, or that the entity was added but lies in no cell.
   void Add(Entity* e) {
-    AddEntityToGrid(grid_, e);
-    model_.Add(e);
+    intptr_t before = ObjListCount(grid_->entities);
+    int32_t result = AddEntityToGrid(grid_, e);
+    bool added = ObjListCount(grid_->entities) == before + 1;
+    if (added) model_.Add(e);
+    if (added && !result) model_.Drop(e);
+    Expect(result ? added : scarce_, "AddEntityToGrid's result");
+  }
+  // 0 for an entity not in the grid, and for one that ran out of memory and lies in no cell.
+  void Place(Entity* e) {
+    bool registered = model_.Has(e);
+    int32_t result = PlaceEntity(grid_, e);
+    if (registered) model_.Place(e);
+    if (registered && !result) model_.Drop(e);
+    Expect(registered ? result || scarce_ : !result, "PlaceEntity's result");
+  }
+  // 0 when an entity could not be placed, and then it lies in no cell: one the model placed in
+  // cells but the grid in none was dropped.
+  void UpdateMoved() {
+    int32_t result = UpdateMovedEntities(grid_);
+    model_.UpdateMoved();
+    bool dropped = false;
+    for (ListNode* entry = ObjListFirst(grid_->entities); entry; entry = entry->next) {
+      auto* e = (const Entity*)entry->item;
+      if (FindGridEntry(grid_, e) == entry && !ObjListCount((ObjectList*)entry->extra) && model_.PlacedAt(e) &&
+          !Overlapped(*model_.PlacedAt(e)).empty()) {
+        model_.Drop(e);
+        dropped = true;
+      }
+    }
+    Expect(result ? !dropped : scarce_, "UpdateMovedEntities' result");
   }
   // Moves the entity and updates its moved flag; nothing is re-placed yet.
   void Move(Entity* e, float x, float y) {
@@ -315,21 +320,31 @@ class GridTwin {
     e->y = y;
     UpdateMovedFlag(e);
   }
-  void UpdateMoved() {
-    UpdateMovedEntities(grid_);
-    model_.UpdateMoved();
+  // Runs the work with only `blocks` more list blocks of each size to be had and every other
+  // allocation refused (make its entities before).
+  template <typename Work>
+  void WithScarceMemory(int32_t blocks, Work work) {
+    ReleaseSpareBlocks();  // so that few free blocks are left to take
+    std::vector<ListNode*> held;
+    for (int32_t size : {kShortNodeSize, kFullNodeSize}) {
+      while (gProgram.slabs[size == kFullNodeSize].free > blocks) held.push_back(AllocObject(size));
+    }
+    PlatformFailAllocations(1, true);
+    scarce_ = true;
+    work();
+    scarce_ = false;
+    PlatformFailAllocations(0, false);
+    for (ListNode* block : held) FreeObject(block);
   }
-  void Place(Entity* e) {
-    PlaceEntity(grid_, e);
-    model_.Place(e);
-  }
+  // The next queries that mark what they met take the last marks before the count wraps.
+  void NearMarkWrap(uintptr_t marksLeft) { grid_->queryMark = UINTPTR_MAX - marksLeft; }
 
   // Empty when the grid and the model agree on everything, else what differs first.
   std::string Check() {
     std::ostringstream why;
+    if (!problem_.empty()) return problem_;
     if (!GridValidate(grid_)) return "the grid does not validate";
-    std::vector<const void*> entities = Items(grid_->entities);
-    if (entities != model_.Entities()) return "the entity lists differ";
+    if (Items(grid_->entities) != model_.Entities()) return "the entity lists differ";
     std::vector<std::vector<int64_t>> cells = model_.EntryCells();
     size_t k = 0;
     for (ListNode* entry = ObjListFirst(grid_->entities); entry; entry = entry->next, ++k) {
@@ -337,9 +352,14 @@ class GridTwin {
       for (ListNode* ref = ObjListFirst((ObjectList*)entry->extra); ref; ref = ref->next)
         real.push_back((const GridCell*)ref->item - grid_->cells);
       if (real != cells[k]) return (why << "entry " << k << " lies in other cells", why.str());
+      auto* e = (const Entity*)entry->item;
+      std::optional<EntityBounds> at = model_.PlacedAt(e);
+      if (FindGridEntry(grid_, e) == entry && real != (at ? Overlapped(*at) : std::vector<int64_t>{}))
+        return (why << "entry " << k << " lies in cells its bounds do not overlap", why.str());
     }
     for (size_t c = 0; c < (size_t)grid_->columns * grid_->rows; ++c) {
-      if (Items(grid_->cells[c].occupants) != model_.Occupants(c))
+      if (ObjListCount(grid_->cells[c].occupants) != model_.Occupants(c)->count ||
+          (model_.Occupants(c)->count && Items(grid_->cells[c].occupants) != GridModel::Items(model_.Occupants(c))))
         return (why << "cell " << c << " has other occupants or another order", why.str());
     }
     for (size_t n = 0; n < entities_.size(); ++n) {
@@ -355,36 +375,34 @@ class GridTwin {
   }
 
  private:
-  // The registry holds what it held before the grid, and every live block of the grid once.
-  std::string CheckRegistry() {
-    std::map<const void*, int> expected = baseline_;
-    size_t blocks = 0;
+  std::vector<int64_t> Overlapped(const EntityBounds& b) const { return OverlappedCells(grid_, b); }
+  void Expect(bool ok, const char* what) {
+    if (!ok && problem_.empty()) problem_ = std::string(what) + (scarce_ ? " when memory ran out" : "") + " is wrong";
+  }
+  // The registry holds what it held before the grid and every live list block of the grid once,
+  // as many as the model holds.
+  std::string CheckRegistry() const {
+    std::vector<const void*> expected = baseline_;
     auto expect = [&](const ObjectList* list) {
-      ++expected[list];
-      ++blocks;
-      for (ListNode* n = ObjListFirst(list); n; n = n->next, ++blocks) ++expected[n];
+      expected.push_back(list);
+      for (const ListNode* n = ObjListFirst(list); n; n = n->next) expected.push_back(n);
     };
-    auto expectGrid = [&](const CollisionGrid* grid) {
-      expect(grid->entities);
-      for (ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next)
-        expect((ObjectList*)entry->extra);
-      for (size_t c = 0; c < (size_t)grid->columns * grid->rows; ++c) expect(grid->cells[c].occupants);
-    };
-    expectGrid(grid_);
-    size_t mine = blocks;
-    for (const CollisionGrid* other : beside_) expectGrid(other);
-    blocks = mine;
-    if (RegistryContents() != expected) return "the registry does not hold exactly the live list blocks";
-    if (model_.RegistryCount() != model_.LiveBlocks() || model_.LiveBlocks() != blocks)
-      return "the model's registry or block count differs";
+    expect(grid_->entities);
+    for (ListNode* entry = ObjListFirst(grid_->entities); entry; entry = entry->next) expect((ObjectList*)entry->extra);
+    for (size_t c = 0; c < (size_t)grid_->columns * grid_->rows; ++c) expect(grid_->cells[c].occupants);
+    if (expected.size() - baseline_.size() != model_.LiveBlocks())
+      return "the grid holds another number of list blocks than the model";
+    std::sort(expected.begin(), expected.end());
+    if (RegisteredBlocks() != expected) return "the registry does not hold exactly the live list blocks";
     return "";
   }
 
-  std::map<const void*, int> baseline_;
-  std::vector<const CollisionGrid*> beside_;
+  std::vector<const void*> baseline_;
   CollisionGrid* grid_;
   GridModel model_;
   std::vector<Entity*> entities_;
+  bool scarce_ = false;
+  std::string problem_;
 };
 
 }  // namespace grid_model
