@@ -49,7 +49,8 @@ void DrawRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colo
 /// Draws a circle of `radius` pixels centred on (x, y) in the front colour, filled unless
 /// kDrawOutline is set.
 void DrawCircle(int32_t x, int32_t y, int32_t radius);
-/// Draws a text in `colour` on the DC's background colour (transparent with kDrawTransparentText).
+/// Draws a text in `colour` on the DC's background colour, GDI's white unless changed (transparent
+/// with kDrawTransparentText): the form with a back colour says it.
 /// \param x,y the text's top-left corner.
 /// \param text NUL-terminated 8-bit text; null or empty draws nothing.
 /// \param colour the text's colour, a COLORREF.

@@ -17,7 +17,8 @@ int32_t InitKeyboard();
 /// Takes a snapshot of all keys. The first poll binds the keyboard to the screen's window of that
 /// moment, so poll only once the screen is open.
 /// \return 1 when a fresh snapshot was taken; 0 before InitKeyboard or when the device could not
-///   be read (the window is not in front): the previous snapshot is kept.
+///   be read (the window is not in front): IsKeyDown then reads every key as up until a poll
+///   succeeds again.
 int32_t PollKeyboard();
 /// Whether a key was down at the last successful PollKeyboard.
 /// \param key a DirectInput key code 0..255 (DIK_), or -1 for any key.

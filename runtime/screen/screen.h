@@ -20,12 +20,13 @@ struct DrawingTarget;
 /// Start routine of the screen library (and of sprites): the sprite registry, the hidden base
 /// window "MultimediaBase Class" that serves as the screen's window while no windowed screen is
 /// open, the keyboard (InitKeyboard) and DirectDraw, loaded from DDRAW.DLL. A second start keeps
-/// what the first made, sprites and an open screen included.
+/// what the first made, sprites and an open screen included, and leaves the keyboard alone.
 /// \return non-zero (the sprite registry) on success, 0 when the window, the keyboard or DirectDraw
 ///   could not be had.
 intptr_t InitSprite();
-/// End routine of the screen library: closes the screen, frees every sprite and lets DirectDraw
-/// go. It does not end the keyboard that InitSprite started: call EndKeyboard as well.
+/// End routine of the screen library: closes the screen as the next open would (a full screen
+/// gives back its timer period), frees every sprite and lets DirectDraw go. It does not end the
+/// keyboard that InitSprite started: call EndKeyboard as well.
 void EndScreen();
 
 /// Opens a windowed screen in a window's client area, closing any screen open before. The back
