@@ -48,9 +48,11 @@ inline int RunUnixCommand(const std::string& command, DWORD timeoutMs = 10000) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
+  // For a Unix program Wine hands back no handles: pi's handle fields are left holding whatever
+  // its own stack had there, which can be the value of a live handle of this process (seen: the
+  // thread's desktop, whose loss leaves every later window of the test unable to take the
+  // front). So they are never closed.
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   for (DWORD waited = 0; waited < timeoutMs; waited += 10) {
     if (FILE* f = fopen(winMarker.c_str(), "r")) {
       int code = -1;
