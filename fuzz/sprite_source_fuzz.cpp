@@ -4,12 +4,14 @@
 // loader writes a surface. The row buffer comes from an exact-size allocation so that any access
 // past it is caught. The first byte picks the layout and whether indices are kept, and with its
 // high bits an allocation that fails (the row buffer's or one of libpng's); the rest is the file.
+// Any outcome must leave none of libpng's memory behind.
 #include <cstdlib>
 #include <cstring>
 
 #include "fuzz_support.h"
 #include "runtime/core/platform.h"
 #include "runtime/screen/image_decoders.h"
+#include "runtime/screen/png_decoder.h"
 #include "runtime/screen/screen_pixels.h"
 #include "runtime/screen/sprite_pixels.h"
 #include "runtime/screen/sprite_source.h"
@@ -40,6 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SpriteSource source{};
   SpriteSourceResult result = ReadSpriteSource(data + 1, size - 1, keepIndices, Allocate, &source);
   PlatformFailAllocations(0, false);
+  // Whatever the outcome, the reader has given libpng's structures back by the time it returns.
+  Check(PngDecoderBlocks() == 0);
   if (result == kSourceReady) {
     Check(SpriteSizeFits(source.width, source.height));
     Check(source.pixels != nullptr);
