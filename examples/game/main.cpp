@@ -106,7 +106,8 @@ void Draw(const Game& game) {
 }  // namespace
 
 int main() {
-  // Every library; the game needs them all, sound included.
+  // Every library, in one call. The game itself uses the screen, the keyboard and sound, and could
+  // start only those: StartRuntime(kRuntimeScreen | kRuntimeSound), the screen bringing the keyboard.
   if (!StartRuntime()) return Fail("The runtime could not be started.");
   if (!OpenWindow(0, 0, 0, kWidth, kHeight, "hurz game", kWindowFlags)) return Fail("The window could not be opened.");
   if (!OpenWindowedScreen(WindowHandle(0), 0, 0, kWidth, kHeight, 0, 0, 0))
