@@ -78,8 +78,9 @@ int32_t WindowCursorX(ObjectNumber number);
 ///   it or for a number that names no window.
 int32_t WindowCursorY(ObjectNumber number);
 
-/// Reads one event: a queued event first, otherwise at most one Win32 message of the thread is
-/// read and dispatched (window procedures run inside this call).
+/// Reads one event: first a command, tray or drop event that a nested message loop (a message
+/// box's) dispatched since the last read, then a queued event, otherwise at most one Win32 message
+/// of the thread is read and dispatched (window procedures run inside this call).
 /// \param timeout 0 does not wait, -1 waits without limit, otherwise at most that many milliseconds.
 /// \return an EVENT_ value, the number of the raw message read, or EVENT_NONE when nothing came.
 int32_t ReadWindowEvent(int32_t timeout);

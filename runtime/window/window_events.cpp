@@ -1,6 +1,7 @@
-// The event reader and its FIFO queue: queued events come first, otherwise one message is read,
-// run through the active window's accelerators and dispatched; the window procedure may set an
-// immediate event, and without one the message number itself is the event.
+// The event reader and its FIFO queue: an immediate event a nested loop left comes first, then
+// queued events, otherwise one message is read, run through the active window's accelerators and
+// dispatched; the window procedure may set an immediate event, and without one the message number
+// itself is the event.
 
 #include <windows.h>
 
@@ -15,7 +16,6 @@ int32_t TakeQueuedEvent(EventState* events) {
   events->head = node->next;
   if (!events->head) events->tail = nullptr;
   events->window = node->window;
-  events->immediate = 0;
   int32_t event = node->event;
   RuntimeFree(node);
   return event;
@@ -28,6 +28,19 @@ bool TakeMessage(int32_t timeout, MSG* message) {
   if (timeout == 0) return false;
   if (MsgWaitForMultipleObjects(0, nullptr, FALSE, (DWORD)timeout, QS_ALLINPUT) == WAIT_TIMEOUT) return false;
   return PeekMessageA(message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD) != 0;
+}
+
+// The event a window procedure set (a command, tray or drop message), with the drop record it
+// brought: the program's record stays valid until its next read, even when a drop message reaches
+// a window procedure meanwhile (in a message box's loop), so that record waits for its own read.
+int32_t TakeImmediate(EventState* events) {
+  int32_t immediate = events->immediate;
+  events->immediate = 0;
+  if (immediate == EVENT_DROP_WINDOW || immediate == EVENT_DROP_CONTROL) {
+    events->dropRecord = events->pendingDrop;
+    events->pendingDrop = nullptr;
+  }
+  return immediate;
 }
 
 void ReleaseDropRecord(DropRecord* record) {
@@ -101,6 +114,9 @@ int32_t ReadWindowEvent(int32_t timeout) {
   EventState* events = Events();
   if (!events) return 0;
   FreeDropRecord();
+  // Set by a message a nested loop (a message box's) dispatched while the program was not reading:
+  // handed out first, with the type and data its window procedure gave it.
+  if (events->immediate) return TakeImmediate(events);
   events->type = -1;
   if (events->head) return TakeQueuedEvent(events);
 
@@ -112,16 +128,7 @@ int32_t ReadWindowEvent(int32_t timeout) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  if (int32_t immediate = events->immediate) {
-    events->immediate = 0;
-    // The program's record stays valid until its next read, even when a drop message reaches a
-    // window procedure meanwhile (in a message box's loop): that record waits for its own read.
-    if (immediate == EVENT_DROP_WINDOW || immediate == EVENT_DROP_CONTROL) {
-      events->dropRecord = events->pendingDrop;
-      events->pendingDrop = nullptr;
-    }
-    return immediate;
-  }
+  if (events->immediate) return TakeImmediate(events);
   // A drop message the window procedure refused is no event; its own number would read as a drop.
   if (message.message == MSG_DROP_WINDOW || message.message == MSG_DROP_CONTROL) return EVENT_NONE;
   // A message that queued its own number as an event (a posted close, move or size request, a

@@ -262,14 +262,27 @@ TEST_F(WindowEvents, DropRecordStaysValidWhileANestedLoopHandlesTheNextDrop) {
   EXPECT_EQ(EventDropRecord(), first);
   EXPECT_EQ(first->words[0], 1111);
 
-  // The next read that dispatches a message returns the nested loop's drop, with its record.
+  // The next read returns the nested loop's drop with its record, before a message waiting; that
+  // message then comes as itself.
   PostMessageA(a, WM_USER + 3, 0, 0);
   EXPECT_EQ(PollWindowEvent(), EVENT_DROP_WINDOW);
   EXPECT_EQ(EventDropRecord(), second);
   EXPECT_EQ(PlatformHeapBlockCount(gCore.runtimeHeap), blocks - 1) << "the first record is freed";
-  PollWindowEvent();
+  EXPECT_EQ(PollWindowEvent(), WM_USER + 3);
   EXPECT_EQ(EventDropRecord(), nullptr);
   EXPECT_EQ(PlatformHeapBlockCount(gCore.runtimeHeap), blocks - 2);
+}
+
+// A tray click a nested loop dispatched is read next with its data and type, even with nothing
+// waiting and an event queued.
+TEST_F(WindowEvents, AnEventANestedLoopDispatchedComesWithTheNextRead) {
+  PostMessageA(a, MSG_TRAY_CALLBACK, 6, WM_RBUTTONUP);
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  EXPECT_EQ(PollWindowEvent(), EVENT_TRAY);
+  EXPECT_EQ(EventData(), 6);
+  EXPECT_EQ(EventType(), 1);
+  EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
 }
 
 // Any program can post the drop messages to our windows, with any lParam.
