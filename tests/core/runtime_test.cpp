@@ -18,11 +18,10 @@
 #include "runtime/sound/sound_internal.h"
 #include "runtime/window/window.h"
 #include "runtime/window/window_internal.h"
+#include "support/error_text.h"
 #include "support/test_child.h"
 
 namespace {
-bool ReasonHas(const char* part) { return std::string(RuntimeErrorText()).find(part) != std::string::npos; }
-
 // What is held of the devices, for comparing before and after a second start.
 std::string Holdings() {
   return std::to_string(gScreen.directDrawUsers) + " DirectDraw users, " + std::to_string(gDirectInput.users) +

@@ -14,6 +14,7 @@
 #include "runtime/screen/screen.h"
 #include "runtime/screen/sprites.h"
 #include "support/bmp_images.h"
+#include "support/error_text.h"
 #include "support/png_writer.h"
 #include "support/screen_fixture.h"
 
@@ -31,8 +32,6 @@ uint32_t Creature(int x, int y) {
   if (x == 3 && y == 2) return kGrey;
   return kYellow;
 }
-
-bool ReasonHas(const char* part) { return std::string(RuntimeErrorText()).find(part) != std::string::npos; }
 
 class SpriteDisplay : public ::testing::Test {
  protected:

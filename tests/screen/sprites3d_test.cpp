@@ -13,6 +13,7 @@
 #include "runtime/screen/sprites.h"
 #include "runtime/screen/sprites3d_internal.h"
 #include "support/bmp_images.h"
+#include "support/error_text.h"
 #include "support/screen_fixture.h"
 
 namespace {
@@ -91,8 +92,7 @@ TEST_F(Sprites3D, OnlyTextureSpritesMake3DSprites) {
   ASSERT_NE(plain, 0);
   ObjectNode* dynamicBefore = g3DSprites.sprites3D->dynamicHead;
   EXPECT_EQ(Create3DSprite(AnyID, plain), 0);
-  EXPECT_NE(std::string(RuntimeErrorText()).find("needs a texture sprite (mode 4)"), std::string::npos)
-      << RuntimeErrorText();
+  EXPECT_TRUE(ReasonHas("needs a texture sprite (mode 4)")) << RuntimeErrorText();
   EXPECT_EQ(Create3DSprite(AnyID, 4321), 0);
   EXPECT_STREQ(RuntimeErrorText(), "3D sprites: Create3DSprite: no sprite numbered 4321");
   EXPECT_EQ(Create3DSprite(5, plain), 0);

@@ -16,6 +16,7 @@
 #include "runtime/core/runtime.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_internal.h"
+#include "support/error_text.h"
 #include "support/screen_fixture.h"
 #include "support/unix_command.h"
 #include "wave_image.h"
@@ -47,8 +48,6 @@ bool StatusBecomes(ObjectNumber number, int32_t expected, DWORD timeoutMs) {
     if (SoundStatus(number) == expected) return true;
   return SoundStatus(number) == expected;
 }
-
-bool ReasonHas(const char* part) { return std::string(RuntimeErrorText()).find(part) != std::string::npos; }
 
 class SoundPlayback : public ::testing::Test {
  protected:
