@@ -4,10 +4,13 @@
 // from its own folder, which holds creature.bmp and chime.wav. A failure to start shows a message
 // box with the reason and gives exit code 1.
 //
-// Every library of the runtime takes part: StartRuntime and EndRuntime around everything, a window
-// with a windowed screen, a sprite shown with DisplayTransparentSprite, 2D shapes and text, the
-// keyboard, a sound, random numbers and the tick clock.
+// What it shows of the runtime: StartRuntime and EndRuntime around everything, a window with a
+// windowed screen, a sprite shown with DisplayTransparentSprite, 2D shapes and text, the keyboard,
+// a sound, random numbers and the tick clock.
 #include <windows.h>
+
+// IsKeyDown takes DirectInput key codes: dinput.h's DIK_ constants.
+#include <dinput.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -26,9 +29,6 @@ namespace {
 constexpr int32_t kWidth = 640, kHeight = 480;
 // Caption, system menu and minimise box, centred on the desktop.
 constexpr uint32_t kWindowFlags = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | kWindowCentreOnScreen;
-// DirectInput key codes, as IsKeyDown takes them (not Windows' virtual-key codes).
-constexpr int32_t kKeyEscape = 1, kKeySpace = 57;
-constexpr int32_t kKeyUp = 200, kKeyLeft = 203, kKeyRight = 205, kKeyDown = 208;
 // Colours are COLORREF values, 0x00BBGGRR.
 constexpr uint32_t kNight = 0x401810, kFrame = 0xA0A0A0, kGold = 0x00C8FF, kWhite = 0xFFFFFF;
 constexpr uint32_t kSoundOn = 0x00DC00;
@@ -61,10 +61,10 @@ float Clamp(float value, float low, float high) { return value < low ? low : val
 // Moves the creature by the arrow keys held, and picks up the coin it touches.
 void Update(Game& game, int32_t elapsed) {
   float step = kSpeed * static_cast<float>(elapsed);
-  if (IsKeyDown(kKeyLeft)) game.x -= step;
-  if (IsKeyDown(kKeyRight)) game.x += step;
-  if (IsKeyDown(kKeyUp)) game.y -= step;
-  if (IsKeyDown(kKeyDown)) game.y += step;
+  if (IsKeyDown(DIK_LEFT)) game.x -= step;
+  if (IsKeyDown(DIK_RIGHT)) game.x += step;
+  if (IsKeyDown(DIK_UP)) game.y -= step;
+  if (IsKeyDown(DIK_DOWN)) game.y += step;
   int32_t width = SpriteWidth(game.creature), height = SpriteHeight(game.creature);
   game.x = Clamp(game.x, kFieldLeft, static_cast<float>(kFieldRight - width));
   game.y = Clamp(game.y, kFieldTop, static_cast<float>(kFieldBottom - height));
@@ -75,7 +75,7 @@ void Update(Game& game, int32_t elapsed) {
     PlaceCoin(game);
   }
   // The chime rings, over and over, for as long as the space bar is held.
-  bool spaceDown = IsKeyDown(kKeySpace) != 0;
+  bool spaceDown = IsKeyDown(DIK_SPACE) != 0;
   if (spaceDown && !game.spaceWasDown) PlaySound(game.chime, kSoundLoop);
   if (!spaceDown && game.spaceWasDown) StopSound(game.chime);
   game.spaceWasDown = spaceDown;
@@ -137,7 +137,7 @@ int main() {
     last = now;
     if (IsDisplayActive()) {
       Update(game, elapsed > 100 ? 100 : elapsed);
-      if (IsKeyDown(kKeyEscape)) running = false;
+      if (IsKeyDown(DIK_ESCAPE)) running = false;
     }
     Draw(game);
     FlipBuffers();

@@ -59,10 +59,9 @@ const DeviceLibrary kDeviceLibraries[] = {
 
 // What StartRuntime took, so that EndRuntime gives back exactly that.
 struct RuntimeLife {
-  bool started;      // the core libraries were started
-  bool ended;        // EndRuntime ran
-  HANDLE ownHeap;    // the RuntimeHeap, when StartRuntime made it
-  bool timerPeriod;  // the 1 ms timer period is held
+  bool started;    // the core libraries were started
+  bool ended;      // EndRuntime ran
+  HANDLE ownHeap;  // the RuntimeHeap, when StartRuntime made it
 };
 RuntimeLife gLife;
 
@@ -75,7 +74,6 @@ bool StartCore() {
     gCore.instance = GetModuleHandleA(nullptr);
   }
   StartTickClock();
-  gLife.timerPeriod = true;
   StartLibraries();
   RegisterPngDecoder();
   gLife.started = true;
@@ -106,8 +104,7 @@ int32_t StartRuntime(uint32_t libraries) {
 void EndRuntime() {
   if (!gLife.started || gLife.ended) return;
   ShutdownLibraries();
-  if (gLife.timerPeriod) EndTickClock();
-  gLife.timerPeriod = false;
+  EndTickClock();
   if (gLife.ownHeap) {
     HeapDestroy(gLife.ownHeap);
     gLife.ownHeap = nullptr;

@@ -1,7 +1,8 @@
 /// \file
 /// The runtime's one start and one end, and the reason behind a failed command. A program calls
-/// StartRuntime() before any other command and EndRuntime() after its last one; between them every
-/// command that returns 0 (or null) on failure leaves one line in RuntimeErrorText() saying why.
+/// StartRuntime() before any other command and EndRuntime() after its last one. When a start
+/// routine, an opener (windows, screens, connections), a loader (sprites, sounds) or another command
+/// whose reference says so returns 0 (or null), RuntimeErrorText() holds one line saying why.
 #pragma once
 #include <cstdint>
 

@@ -23,3 +23,6 @@ constexpr size_t kRuntimeErrorCapacity = 512;
 void ClearRuntimeError();
 void SetRuntimeError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int32_t ReportFailure(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// A DirectX or COM result (an HRESULT, which is a long) as the reasons print it: 0x%08lX.
+constexpr unsigned long ResultCode(long result) { return static_cast<unsigned long>(result); }

@@ -71,46 +71,40 @@ void SubclassOnce(HWND window) {
   }
 }
 
-// The last DirectDraw result of the surface steps, for the reason of a failed open.
-HRESULT gSurfaceResult;
-
-bool Succeeded(HRESULT result) {
-  gSurfaceResult = result;
-  return SUCCEEDED(result);
-}
-
-bool CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface) {
-  return Succeeded(gScreen.directDraw->CreateSurface(desc, surface, nullptr));
-}
-
-bool CreateWindowedSurfaces(HWND window) {
+// The surfaces of a windowed screen: a clipped primary and an off-screen back buffer. Gives the
+// first DirectDraw result that failed, for the reason of a failed open, else DD_OK.
+HRESULT CreateWindowedSurfaces(HWND window) {
   DDSURFACEDESC2 desc{};
   desc.dwSize = sizeof desc;
   desc.dwFlags = DDSD_CAPS;
   desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_3DDEVICE;
-  if (!CreateSurface(&desc, &gScreen.primary)) return false;
-  if (!Succeeded(gScreen.directDraw->CreateClipper(0, &gScreen.clipper, nullptr))) return false;
-  if (!Succeeded(gScreen.clipper->SetHWnd(0, window))) return false;
-  if (!Succeeded(gScreen.primary->SetClipper(gScreen.clipper))) return false;
+  HRESULT result = gScreen.directDraw->CreateSurface(&desc, &gScreen.primary, nullptr);
+  if (SUCCEEDED(result)) result = gScreen.directDraw->CreateClipper(0, &gScreen.clipper, nullptr);
+  if (SUCCEEDED(result)) result = gScreen.clipper->SetHWnd(0, window);
+  if (SUCCEEDED(result)) result = gScreen.primary->SetClipper(gScreen.clipper);
+  if (FAILED(result)) return result;
   desc = DDSURFACEDESC2{};
   desc.dwSize = sizeof desc;
   desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
   desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE;
   desc.dwWidth = gScreen.width;
   desc.dwHeight = gScreen.height;
-  return CreateSurface(&desc, &gScreen.backBuffer);
+  return gScreen.directDraw->CreateSurface(&desc, &gScreen.backBuffer, nullptr);
 }
 
-bool CreateFlipChain() {
+// A full screen's flip chain: the primary with one attached back buffer. Gives the first result
+// that failed, else DD_OK.
+HRESULT CreateFlipChain() {
   DDSURFACEDESC2 desc{};
   desc.dwSize = sizeof desc;
   desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
   desc.dwBackBufferCount = 1;
   desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
-  if (!CreateSurface(&desc, &gScreen.primary)) return false;
+  HRESULT result = gScreen.directDraw->CreateSurface(&desc, &gScreen.primary, nullptr);
+  if (FAILED(result)) return result;
   DDSCAPS2 caps{};
   caps.dwCaps = DDSCAPS_BACKBUFFER | DDSCAPS_3DDEVICE;
-  return Succeeded(gScreen.primary->GetAttachedSurface(&caps, &gScreen.backBuffer));
+  return gScreen.primary->GetAttachedSurface(&caps, &gScreen.backBuffer);
 }
 
 void BlackenSurface(IDirectDrawSurface7* surface) {
@@ -124,7 +118,7 @@ void BlackenSurface(IDirectDrawSurface7* surface) {
 // A failed open leaves the library started with no screen open, and says why.
 int32_t FailOpen(const char* why, HRESULT result = S_OK) {
   if (FAILED(result))
-    SetRuntimeError("screen: %s (0x%08lX)", why, static_cast<unsigned long>(result));
+    SetRuntimeError("screen: %s (0x%08lX)", why, ResultCode(result));
   else
     SetRuntimeError("screen: %s", why);
   ReleaseScreen();
@@ -237,8 +231,8 @@ int32_t OpenWindowedScreen(HWND window, int32_t x, int32_t y, int32_t width, int
   gScreen.windowed = 1;
   HRESULT result = gScreen.directDraw->SetCooperativeLevel(window, DDSCL_NORMAL);
   if (FAILED(result)) return FailOpen("OpenWindowedScreen: DirectDraw refused the window", result);
-  if (!CreateWindowedSurfaces(window))
-    return FailOpen("OpenWindowedScreen: the screen's surfaces could not be made", gSurfaceResult);
+  result = CreateWindowedSurfaces(window);
+  if (FAILED(result)) return FailOpen("OpenWindowedScreen: the screen's surfaces could not be made", result);
   BlackenBuffers();
   gScreen.offsetX = x;
   gScreen.offsetY = y;
@@ -277,7 +271,8 @@ int32_t OpenScreen(int32_t width, int32_t height, int32_t depth, const char* tit
     snprintf(why, sizeof why, "OpenScreen: the display mode %d by %d at %d bits was refused", width, height, depth);
     return FailOpen(why, result);
   }
-  if (!CreateFlipChain()) return FailOpen("OpenScreen: the screen's surfaces could not be made", gSurfaceResult);
+  result = CreateFlipChain();
+  if (FAILED(result)) return FailOpen("OpenScreen: the screen's surfaces could not be made", result);
   ShowWindow(gScreen.window, SW_SHOWMAXIMIZED);
   BlackenBuffers();
   DWORD frequency = 0;

@@ -7,16 +7,14 @@
 #include "runtime/screen/sprite_clip.h"
 #include "runtime/screen/sprite_pixels.h"
 #include "runtime/screen/sprites.h"
+#include "runtime/screen/sprites_internal.h"
 
 namespace {
 constexpr int32_t kNotDisplayable = kSpriteMemory | kSpriteTexture | kSpriteAlpha;
 
 // A sprite the blitter can draw on the screen, or null with the reason set.
 SpriteRecord* DisplayableSprite(ObjectNumber number, const char* command) {
-  if (!gScreen.sprites) {
-    ReportFailure("sprites: %s: the sprite library is not started (InitSprite)", command);
-    return nullptr;
-  }
+  if (!SpritesStarted(command)) return nullptr;
   auto* record = static_cast<SpriteRecord*>(RegistryLookup(gScreen.sprites, number));
   if (!record) {
     ReportFailure("sprites: %s: no sprite numbered %lld", command, static_cast<long long>(number));
@@ -34,8 +32,7 @@ int32_t Blit(ObjectNumber number, int32_t x, int32_t y, bool transparent, const 
   ClearRuntimeError();
   SpriteRecord* record = DisplayableSprite(number, command);
   if (!record) return 0;
-  if (!gScreen.screenWidth || !gScreen.output)
-    return ReportFailure("sprites: %s: no screen is open (OpenScreen or OpenWindowedScreen first)", command);
+  if (!SpriteScreenOpen(command)) return 0;
   if (gScreen.output == record->surface)
     return ReportFailure("sprites: %s: sprite %lld is the output it would be drawn on", command,
                          static_cast<long long>(number));
@@ -58,8 +55,7 @@ int32_t Blit(ObjectNumber number, int32_t x, int32_t y, bool transparent, const 
   if (result == DDERR_SURFACELOST)
     return ReportFailure("sprites: %s: the display was lost (the next FlipBuffers brings it back)", command);
   if (FAILED(result))
-    return ReportFailure("sprites: %s: DirectDraw refused to draw it (0x%08lX)", command,
-                         static_cast<unsigned long>(result));
+    return ReportFailure("sprites: %s: DirectDraw refused to draw it (0x%08lX)", command, ResultCode(result));
   return 1;
 }
 }  // namespace

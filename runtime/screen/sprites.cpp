@@ -194,7 +194,7 @@ void ReportSourceFailure(SpriteSourceResult result, const uint8_t* data, size_t 
 }
 
 intptr_t LoadSpriteBytes(ObjectNumber number, const uint8_t* data, size_t size, int32_t mode, const char* what) {
-  if (!gScreen.sprites) return ReportFailure("sprites: the sprite library is not started (InitSprite)");
+  if (!SpritesStarted(what)) return 0;
   if (!data) return ReportFailure("sprites: no image given");
   PlugScreenHooks();
   auto* record = static_cast<SpriteRecord*>(RegistryAllocate(gScreen.sprites, number));
@@ -208,10 +208,7 @@ intptr_t LoadSpriteBytes(ObjectNumber number, const uint8_t* data, size_t size, 
     SetRuntimeError("sprites: mode %d: a memory sprite (2) takes no other mode", mode);
     return FailLoad(record, number, &image);
   }
-  if (mode != kSpriteMemory && !gScreen.screenWidth) {
-    SetRuntimeError("sprites: %s: no screen is open (OpenScreen or OpenWindowedScreen first)", what);
-    return FailLoad(record, number, &image);
-  }
+  if (mode != kSpriteMemory && !SpriteScreenOpen(what)) return FailLoad(record, number, &image);
   // Memory sprites and 8-bit surfaces take a BMP's indices as they are.
   bool keepIndices = mode == kSpriteMemory || SurfaceDepth(mode) == 8;
   SpriteSourceResult source = ReadSpriteSource(data, size, keepIndices, AllocateSourceRows, &image);
@@ -237,16 +234,26 @@ intptr_t LoadSpriteBytes(ObjectNumber number, const uint8_t* data, size_t size, 
   RuntimeFree(image.buffer);
   return number == AnyID ? reinterpret_cast<intptr_t>(record) : reinterpret_cast<intptr_t>(record->surface);
 }
-}  // namespace
 
 intptr_t SpriteFromImage(ObjectNumber number, const uint8_t* data, size_t size, int32_t mode) {
   ClearRuntimeError();
   return LoadSpriteBytes(number, data, size, mode, "the image");
 }
+}  // namespace
+
+bool SpritesStarted(const char* what) {
+  if (gScreen.sprites) return true;
+  return ReportFailure("sprites: %s: the sprite library is not started (InitSprite)", what);
+}
+
+bool SpriteScreenOpen(const char* what) {
+  if (gScreen.screenWidth && gScreen.output) return true;
+  return ReportFailure("sprites: %s: no screen is open (OpenScreen or OpenWindowedScreen first)", what);
+}
 
 intptr_t LoadSpriteFile(ObjectNumber number, const char* file, int32_t mode) {
   ClearRuntimeError();
-  if (!gScreen.sprites) return ReportFailure("sprites: the sprite library is not started (InitSprite)");
+  if (!SpritesStarted("LoadSpriteFile")) return 0;  // before the file is read for nothing
   FileBytes bytes;
   if (!ReadWholeFile(file, "sprites", &bytes)) return 0;
   char what[MAX_PATH + 3];

@@ -7,8 +7,10 @@
 #include "runtime/screen/screen_internal.h"
 #include "runtime/screen/sprites.h"
 
-// The common path of both loads: decodes size bytes of an image file and makes the sprite.
-intptr_t SpriteFromImage(ObjectNumber number, const uint8_t* data, size_t size, int32_t mode);
+// True when the sprite library is started, or when a screen is open; otherwise false, with the
+// reason set for `what` (a command's name or the image's).
+bool SpritesStarted(const char* what);
+bool SpriteScreenOpen(const char* what);
 // Fills the record's fields and makes its surface (or a memory sprite's block) for an image of
 // width by height pixels of the given bits; null when the screen cannot hold it.
 void* CreateSpriteSurface(SpriteRecord* record, int32_t width, int32_t height, int32_t bits, int32_t mode);

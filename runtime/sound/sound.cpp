@@ -27,8 +27,6 @@ static_assert(kSoundBufferFlags == 0x180E2);
 constexpr int32_t kLowestFrequency = 100;
 constexpr int32_t kHighestFrequency = 100000;
 
-unsigned long Code(HRESULT result) { return static_cast<unsigned long>(result); }
-
 bool CreateDirectSound() {
   if (!gSound.module) gSound.module = LoadLibraryA("DSOUND.DLL");
   if (!gSound.module) return ReportFailure("sound: DSOUND.DLL could not be loaded (Windows error %lu)", GetLastError());
@@ -38,9 +36,9 @@ bool CreateDirectSound() {
   IDirectSound* created = nullptr;
   HRESULT result = create(nullptr, &created, nullptr);
   if (result == DSERR_NODRIVER)
-    return ReportFailure("sound: no audio device (DirectSoundCreate: 0x%08lX)", Code(result));
+    return ReportFailure("sound: no audio device (DirectSoundCreate: 0x%08lX)", ResultCode(result));
   if (result != DS_OK || !created)
-    return ReportFailure("sound: DirectSound could not be started (DirectSoundCreate: 0x%08lX)", Code(result));
+    return ReportFailure("sound: DirectSound could not be started (DirectSoundCreate: 0x%08lX)", ResultCode(result));
   gSound.directSound = created;
   return true;
 }
@@ -51,13 +49,13 @@ bool PrepareDirectSound() {
   HRESULT result = gSound.directSound->SetCooperativeLevel(gScreen.window, DSSCL_PRIORITY);
   if (FAILED(result))
     return ReportFailure("sound: DirectSound refused the priority level on the screen's window (0x%08lX)",
-                         Code(result));
+                         ResultCode(result));
   DSBUFFERDESC desc{};
   desc.dwSize = sizeof desc;
   desc.dwFlags = DSBCAPS_PRIMARYBUFFER;
   result = gSound.directSound->CreateSoundBuffer(&desc, &gSound.primary, nullptr);
   if (FAILED(result) || !gSound.primary)
-    return ReportFailure("sound: the primary sound buffer could not be made (0x%08lX)", Code(result));
+    return ReportFailure("sound: the primary sound buffer could not be made (0x%08lX)", ResultCode(result));
   return true;
 }
 
@@ -76,7 +74,7 @@ IDirectSoundBuffer* CreateFilledBuffer(WaveImage* wave, const char* what) {
     else if (result == DSERR_OUTOFMEMORY)
       ReportFailure("sound: %s: no memory for its samples", what);
     else
-      ReportFailure("sound: %s: DirectSound refused its format or size (0x%08lX)", what, Code(result));
+      ReportFailure("sound: %s: DirectSound refused its format or size (0x%08lX)", what, ResultCode(result));
     return nullptr;
   }
   void* first = nullptr;
@@ -84,7 +82,7 @@ IDirectSoundBuffer* CreateFilledBuffer(WaveImage* wave, const char* what) {
   result = buffer->Lock(0, wave->sampleBytes, &first, &firstBytes, nullptr, nullptr, 0);
   if (FAILED(result) || !first) {
     buffer->Release();
-    ReportFailure("sound: %s: its buffer could not be filled (0x%08lX)", what, Code(result));
+    ReportFailure("sound: %s: its buffer could not be filled (0x%08lX)", what, ResultCode(result));
     return nullptr;
   }
   memcpy(first, wave->samples, firstBytes < wave->sampleBytes ? firstBytes : wave->sampleBytes);
@@ -125,7 +123,7 @@ intptr_t SoundFromImage(ObjectNumber number, const void* image, int32_t length, 
 
 int32_t SetControl(HRESULT result, const char* command) {
   if (SUCCEEDED(result)) return 1;
-  return ReportFailure("sound: %s: DirectSound refused the change (0x%08lX)", command, Code(result));
+  return ReportFailure("sound: %s: DirectSound refused the change (0x%08lX)", command, ResultCode(result));
 }
 }  // namespace
 

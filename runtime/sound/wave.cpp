@@ -11,14 +11,15 @@ constexpr uint32_t kPcmFormatBytes = 16;   // WAVEFORMATEX up to wBitsPerSample
 constexpr uint32_t kFullFormatBytes = 18;  // with cbSize
 constexpr uint32_t kPcmTag = 1;            // WAVE_FORMAT_PCM
 constexpr uint32_t kMostChannels = 32;     // WAVEFORMATEXTENSIBLE's channel mask has 32 bits
-constexpr uint32_t kLowestRate = 100;      // DirectSound's range of frequencies
+// The widest range of rates any DirectSound takes (version 7's ends at 100000, later ones at
+// 200000): a rate the device in use refuses is refused when its buffer is made.
+constexpr uint32_t kLowestRate = 100;
 constexpr uint32_t kHighestRate = 200000;
 
-uint32_t Read32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
+uint32_t Read16(const uint8_t* p) { return p[0] | p[1] << 8; }
+uint32_t Read32(const uint8_t* p) { return Read16(p) | Read16(p + 2) << 16; }
 
 bool IsTag(const uint8_t* p, const char* tag) { return memcmp(p, tag, 4) == 0; }
-
-uint32_t Read16(const uint8_t* p) { return p[0] | p[1] << 8; }
 
 // Values no sound device plays, refused before they reach one: no channels or a block of no
 // bytes, a rate outside what DirectSound takes, and PCM whose block does not hold one sample of
@@ -39,8 +40,8 @@ bool TakeFormat(const uint8_t* body, uint32_t size, WaveImage* wave) {
   if (size < kPcmFormatBytes) return false;
   uint32_t bytes = kPcmFormatBytes, extra = 0;
   if (size >= kFullFormatBytes) {
-    extra = body[16] | body[17] << 8;
-    if ((body[0] | body[1] << 8) == kPcmTag) {
+    extra = Read16(body + 16);
+    if (Read16(body) == kPcmTag) {
       uint32_t room = (size < kWaveFormatCapacity ? size : kWaveFormatCapacity) - kFullFormatBytes;
       if (extra > room) extra = room;
     }

@@ -17,7 +17,9 @@ enum WaveResult : int32_t {
   kWaveReady = 0,
   kWaveNotRiff,    // no image, a negative length, or no "RIFF" at its start
   kWaveNoFormat,   // no "fmt " chunk at byte 12
-  kWaveBadFormat,  // a format chunk too short for a wave format, or whose extra bytes it does not hold
+  kWaveBadFormat,  // a format chunk too short for a wave format, whose extra bytes it does not hold, or
+                   // with values no device plays (no channels, a rate out of range, PCM blocks that
+                   // do not hold one sample of each channel)
   kWaveNoData,     // the image ends before a "data" chunk
   kWaveDataCut,    // the "data" chunk claims more bytes than the image holds
 };
