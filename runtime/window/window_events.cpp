@@ -36,6 +36,7 @@ bool TakeMessage(int32_t timeout, MSG* message) {
 int32_t TakeImmediate(EventState* events) {
   int32_t immediate = events->immediate;
   events->immediate = 0;
+  events->window = events->immediateWindow;
   if (immediate == EVENT_DROP_WINDOW || immediate == EVENT_DROP_CONTROL) {
     events->dropRecord = events->pendingDrop;
     events->pendingDrop = nullptr;

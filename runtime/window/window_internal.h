@@ -66,6 +66,7 @@ struct EventState {
   ObjectNumber window;
   int32_t type;
   int32_t immediate;
+  ObjectNumber immediateWindow;  // the window the immediate event belongs to
   WPARAM lastWParam;
   LPARAM lastLParam;
   EventNode* head;

@@ -10,8 +10,11 @@
 namespace {
 EventState& Events() { return *gWindows.events; }
 
-void SetImmediate(int32_t event, intptr_t data, int32_t type) {
+// The event the read that dispatched this message returns, or the next read when a nested loop
+// (a message box's) dispatched it; the window is kept with it, since later messages change it.
+void SetImmediate(int32_t event, intptr_t data, int32_t type = -1) {
   Events().immediate = event;
+  Events().immediateWindow = Events().window;
   Events().data = data;
   Events().type = type;
 }
@@ -29,15 +32,13 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
       SetImmediate(EVENT_CONTROL, id, code);
     }
   } else if (code == 0) {
-    Events().immediate = EVENT_MENU;
-    Events().data = (intptr_t)wParam;
+    SetImmediate(EVENT_MENU, (intptr_t)wParam);
   } else if (command == CMD_FOCUS_NEXT) {
     CycleFocus(0);
   } else if (command == CMD_FOCUS_PREVIOUS) {
     CycleFocus(1);
   } else {
-    Events().immediate = EVENT_MENU;
-    Events().data = command;
+    SetImmediate(EVENT_MENU, command);
   }
   return 0;
 }
@@ -92,8 +93,8 @@ LRESULT OnTrayEvent(WPARAM wParam, LPARAM lParam) {
 
 LRESULT OnDrop(int32_t event, WPARAM wParam, LPARAM lParam) {
   if (!ClaimDropRecord(lParam)) return UNHANDLED;
-  Events().immediate = event;
-  if (event == EVENT_DROP_CONTROL) Events().data = (intptr_t)wParam;
+  // A control's drop carries the control's number; a window's keeps the data as it was.
+  SetImmediate(event, event == EVENT_DROP_CONTROL ? (intptr_t)wParam : Events().data);
   return 0;
 }
 }  // namespace

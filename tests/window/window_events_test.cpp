@@ -273,15 +273,32 @@ TEST_F(WindowEvents, DropRecordStaysValidWhileANestedLoopHandlesTheNextDrop) {
   EXPECT_EQ(PlatformHeapBlockCount(gCore.runtimeHeap), blocks - 2);
 }
 
-// A tray click a nested loop dispatched is read next with its data and type, even with nothing
-// waiting and an event queued.
+// An event a nested loop (a message box's) dispatched is read next, before an event queued after
+// it, with its own window, data and type, though messages to another window followed it.
 TEST_F(WindowEvents, AnEventANestedLoopDispatchedComesWithTheNextRead) {
+  auto nestedLoop = [] {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  };
   PostMessageA(a, MSG_TRAY_CALLBACK, 6, WM_RBUTTONUP);
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  nestedLoop();
+  PostMessageA(b, WM_USER + 3, 0, 0);
+  nestedLoop();
   EXPECT_EQ(PollWindowEvent(), EVENT_TRAY);
+  EXPECT_EQ(EventWindow(), kA);
   EXPECT_EQ(EventData(), 6);
   EXPECT_EQ(EventType(), 1);
+
+  // A menu command has no type: the tray click's is not left over.
+  PostMessageA(a, WM_COMMAND, 42, 0);
+  nestedLoop();
+  SendMessageA(b, WM_MOVE, 0, 0);  // queues b's move after it
+  EXPECT_EQ(PollWindowEvent(), EVENT_MENU);
+  EXPECT_EQ(EventWindow(), kA);
+  EXPECT_EQ(EventData(), 42);
+  EXPECT_EQ(EventType(), -1);
+  EXPECT_EQ(PollWindowEvent(), EVENT_MOVE);
+  EXPECT_EQ(EventWindow(), kB);
   EXPECT_EQ(PollWindowEvent(), EVENT_NONE);
 }
 
