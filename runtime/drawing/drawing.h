@@ -34,7 +34,8 @@ intptr_t BeginDrawing(DrawingTarget* target);
 /// Ends the open drawing, restores the DC's own pen and brush and gives the DC back to its target
 /// (the screen's back buffer can then be taken again); nothing happens while none is open.
 void EndDrawing();
-/// Sets the front colour (a COLORREF) of DrawLine, DrawCircle and of the text's default.
+/// Sets the front colour (a COLORREF) of DrawLine, DrawCircle's edge and the text's default; set
+/// while kDrawOutline is off, it is also the fill of the circles that follow.
 void SetDrawColor(uint32_t colour);
 /// Sets the drawing mode until the drawing ends.
 /// \param flags a sum of kDrawTransparentText, kDrawInvert and kDrawOutline; 0 for none.
@@ -46,8 +47,9 @@ void DrawLine(int32_t x, int32_t y, int32_t dx, int32_t dy);
 /// Draws a rectangle of width by height pixels whose top-left corner is (x, y), filled (or, with
 /// kDrawOutline, outlined) in `colour`; a 1 by 1 rectangle is one pixel.
 void DrawRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colour);
-/// Draws a circle of `radius` pixels centred on (x, y) in the front colour, filled unless
-/// kDrawOutline is set.
+/// Draws a circle of `radius` pixels centred on (x, y), its edge in the front colour. Unless
+/// kDrawOutline is set it is filled with the colour last set by SetDrawColor while kDrawOutline
+/// was off (black when none was).
 void DrawCircle(int32_t x, int32_t y, int32_t radius);
 /// Draws a text in `colour` on the DC's background colour, GDI's white unless changed (transparent
 /// with kDrawTransparentText): the form with a back colour says it.

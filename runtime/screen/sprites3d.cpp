@@ -56,19 +56,14 @@ int32_t Init3DSprites() {
     g3DSprites.direct3D->Release();
     g3DSprites.direct3D = nullptr;
   }
-  int32_t result = 0;
-  if (gScreen.directDraw) {
-    void* direct3D = nullptr;
-    if (SUCCEEDED(gScreen.directDraw->QueryInterface(IID_IDirect3D7, &direct3D))) {
-      g3DSprites.direct3D = static_cast<IDirect3D7*>(direct3D);
-      result = 1;
-    }
-  }
   g3DSprites.sceneBegun = 0;
   if (!g3DSprites.sprites3D) return ReportFailure("3D sprites: no memory for the 3D sprite registry");
   if (!gScreen.directDraw) return ReportFailure("3D sprites: DirectDraw is not started (InitSprite first)");
-  if (!result) return ReportFailure("3D sprites: DirectDraw offers no Direct3D 7");
-  return result;
+  void* direct3D = nullptr;
+  if (FAILED(gScreen.directDraw->QueryInterface(IID_IDirect3D7, &direct3D)) || !direct3D)
+    return ReportFailure("3D sprites: DirectDraw offers no Direct3D 7");
+  g3DSprites.direct3D = static_cast<IDirect3D7*>(direct3D);
+  return 1;
 }
 
 void End3DSprites() {
