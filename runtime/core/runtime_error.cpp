@@ -38,3 +38,7 @@ int32_t ReportFailure(const char* format, ...) {
   va_end(args);
   return 0;
 }
+
+int32_t ReportNumberRefused(const char* library, const char* thing, long long number) {
+  return ReportFailure("%s: the number %lld cannot hold %s (not 0 up nor AnyID, or no memory)", library, number, thing);
+}

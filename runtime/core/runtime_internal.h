@@ -23,6 +23,9 @@ constexpr size_t kRuntimeErrorCapacity = 512;
 void ClearRuntimeError();
 void SetRuntimeError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int32_t ReportFailure(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The reason when a registry gave no record for a number: "LIBRARY: the number N cannot hold
+// THING (not 0 up nor AnyID, or no memory)". Returns 0.
+int32_t ReportNumberRefused(const char* library, const char* thing, long long number);
 
 // A DirectX or COM result (an HRESULT, which is a long) as the reasons print it: 0x%08lX.
 constexpr unsigned long ResultCode(long result) { return static_cast<unsigned long>(result); }

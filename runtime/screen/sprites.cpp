@@ -198,9 +198,7 @@ intptr_t LoadSpriteBytes(ObjectNumber number, const uint8_t* data, size_t size, 
   if (!data) return ReportFailure("sprites: no image given");
   PlugScreenHooks();
   auto* record = static_cast<SpriteRecord*>(RegistryAllocate(gScreen.sprites, number));
-  if (!record)
-    return ReportFailure("sprites: the number %lld cannot hold a sprite (not 0 up nor AnyID, or no memory)",
-                         static_cast<long long>(number));
+  if (!record) return ReportNumberRefused("sprites", "a sprite", number);
   SpriteSource image{};
   // A memory sprite is an 8-bit BMP's indices and nothing else; combined with other values its
   // block would be taken for a surface.

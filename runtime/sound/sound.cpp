@@ -114,8 +114,7 @@ intptr_t SoundFromImage(ObjectNumber number, const void* image, int32_t length, 
   auto* record = static_cast<SoundRecord*>(RegistryAllocate(gSound.sounds, number));
   if (!record) {
     buffer->Release();
-    return ReportFailure("sound: the number %lld cannot hold a sound (not 0 up nor AnyID, or no memory)",
-                         static_cast<long long>(number));
+    return ReportNumberRefused("sound", "a sound", number);
   }
   record->buffer = buffer;
   return number == AnyID ? reinterpret_cast<intptr_t>(record) : reinterpret_cast<intptr_t>(buffer);

@@ -63,9 +63,7 @@ intptr_t OpenWindowOwned(ObjectNumber number, int32_t x, int32_t y, int32_t widt
   ClearRuntimeError();
   if (!gWindows.windows) return ReportFailure("window: the window library is not started (InitWindowLibrary)");
   auto* record = (WindowRecord*)RegistryAllocate(gWindows.windows, number);
-  if (!record)
-    return ReportFailure("window: the number %lld cannot hold a window (not 0 up nor AnyID, or no memory)",
-                         (long long)number);
+  if (!record) return ReportNumberRefused("window", "a window", number);
   bool dynamic = number == AnyID;
   if (dynamic) number = (ObjectNumber)record;
 
