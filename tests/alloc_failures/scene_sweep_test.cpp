@@ -58,13 +58,17 @@ std::set<const void*> Neighbours(const CollisionGrid* grid, const Entity* entity
   return out;
 }
 
+// A cell by its column and row, as the lists below give them.
+std::string CellName(const CollisionGrid* grid, int64_t cell) {
+  return std::to_string(cell % grid->columns) + "," + std::to_string(cell / grid->columns) + " ";
+}
+
 // The cells an entity's bounds overlap, in the order a placement enters them.
 std::string Overlapped(const CollisionGrid* grid, const Entity* entity) {
   EntityBounds b;
   GetEntityBounds(entity, &b);
   std::string cells;
-  for (int64_t cell : grid_model::OverlappedCells(grid, b))
-    cells += std::to_string(cell % grid->columns) + "," + std::to_string(cell / grid->columns) + " ";
+  for (int64_t cell : grid_model::OverlappedCells(grid, b)) cells += CellName(grid, cell);
   return cells;
 }
 
@@ -74,10 +78,8 @@ std::string Cells(const CollisionGrid* grid, const Entity* entity) {
   ListNode* entry = FindGridEntry(grid, entity);
   if (!entry) return "not in the grid";
   std::string cells;
-  for (ListNode* ref = ObjListFirst(static_cast<ObjectList*>(entry->extra)); ref; ref = ref->next) {
-    auto* cell = static_cast<const GridCell*>(ref->item);
-    cells += std::to_string(cell->x / kCellSize) + "," + std::to_string(cell->y / kCellSize) + " ";
-  }
+  for (ListNode* ref = ObjListFirst(static_cast<ObjectList*>(entry->extra)); ref; ref = ref->next)
+    cells += CellName(grid, static_cast<const GridCell*>(ref->item) - grid->cells);
   EXPECT_TRUE(cells.empty() || cells == Overlapped(grid, entity)) << Describe(entity) << " occupies " << cells;
   return cells;
 }
@@ -259,15 +261,9 @@ class GridTiers : public Scenario {
     }
     r.Answer(what + " re-placement", UpdateMovedEntities(grid) != 0, "made");
     if (grid) EXPECT_EQ(GridValidate(grid), 1) << what;
+    SCOPED_TRACE(what);
     for (size_t k = 0; k < added.size(); ++k) {
-      std::string cells;
-      if (ListNode* entry = FindGridEntry(grid, added[k])) {
-        for (ListNode* ref = ObjListFirst(static_cast<ObjectList*>(entry->extra)); ref; ref = ref->next) {
-          int64_t cell = static_cast<const GridCell*>(ref->item) - grid->cells;
-          cells += std::to_string(cell % grid->columns) + "," + std::to_string(cell / grid->columns) + " ";
-        }
-      }
-      EXPECT_TRUE(cells.empty() || cells == Overlapped(grid, added[k])) << what << ": " << k << " occupies " << cells;
+      std::string cells = Cells(grid, added[k]);
       ObjectList* candidates = QueryCandidates(grid, added[k]);
       r.Answer(what + " query " + std::to_string(k), candidates != nullptr, "made");
       r.State(what + " cells and count " + std::to_string(k), cells + std::to_string(ObjListCount(candidates)));
