@@ -1,8 +1,7 @@
 // Allocation failures while the demo's scene is built as the program builds it, then through a
 // hundred frames in which the held player follows the mouse, the grid re-places it and its
 // neighbours are counted and written as the "Cols=" text. Written against the grid's and lists'
-// public commands only, and the overlap test the grid's tests share.
-#include <algorithm>
+// public commands only, and the overlap test and list of the grid's blocks the grid's tests share.
 #include <map>
 #include <set>
 #include <string>
@@ -25,26 +24,6 @@ constexpr int kFrames = 100;
 std::string Describe(const Entity* e) {
   return std::string(e->name ? e->name : "(no name)") + " at " + std::to_string(e->x) + "," + std::to_string(e->y) +
          " " + std::to_string(e->width) + "x" + std::to_string(e->height);
-}
-
-// The blocks of every list the grid holds: its entity list, each entry's cell references and
-// each cell's occupants, headers and nodes, in address order.
-void AddListBlocks(const ObjectList* list, std::vector<const void*>* blocks) {
-  if (!list) return;
-  blocks->push_back(list);
-  for (const ListNode* node = ObjListFirst(list); node; node = node->next) blocks->push_back(node);
-}
-
-std::vector<const void*> GridListBlocks(const CollisionGrid* grid) {
-  std::vector<const void*> blocks;
-  if (!grid) return blocks;
-  AddListBlocks(grid->entities, &blocks);
-  for (const ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next)
-    AddListBlocks(static_cast<const ObjectList*>(entry->extra), &blocks);
-  for (int32_t j = 0; j < grid->rows; ++j)
-    for (int32_t i = 0; i < grid->columns; ++i) AddListBlocks(GridCellAt(grid, i, j)->occupants, &blocks);
-  std::sort(blocks.begin(), blocks.end());
-  return blocks;
 }
 
 // The other entities sharing a cell with the entity, as the grid records the cells.
@@ -155,7 +134,7 @@ class DemoScene : public Scenario {
     if (gProgram.grid) EXPECT_EQ(GridValidate(gProgram.grid), 1) << when;
     EXPECT_EQ(LinkedListValidate(&gProgram.registry), 1) << when;
     EXPECT_EQ(LinkedListValidate(&gProgram.birds), 1) << when;
-    EXPECT_TRUE(grid_model::RegisteredBlocks() == GridListBlocks(gProgram.grid))
+    EXPECT_TRUE(grid_model::RegisteredBlocks() == grid_model::GridListBlocks(gProgram.grid))
         << when << ": the registry holds " << grid_model::RegisteredBlocks().size() << " blocks";
     EXPECT_TRUE(TempValid()) << when;
   }
@@ -232,7 +211,7 @@ class GridTiers : public Scenario {
         r.Answer(name + " add " + std::to_string(k), AddEntityToGrid(grid, e) != 0, "made");
       }
       for (int round = 0; round < 3; ++round) Round(r, name + " round " + std::to_string(round), grid, added, round);
-      EXPECT_TRUE(grid_model::RegisteredBlocks() == GridListBlocks(grid)) << name;
+      EXPECT_TRUE(grid_model::RegisteredBlocks() == grid_model::GridListBlocks(grid)) << name;
       FreeGrid(grid);
     }
     return r;
