@@ -10,11 +10,11 @@
 #include "app/collision_grid.h"
 #include "app/demo.h"
 #include "app/entity.h"
-#include "app/grid_model.h"
 #include "app/object_list.h"
 #include "runtime/core/linked_list.h"
 #include "runtime/core/random_internal.h"
 #include "sweep.h"
+#include "tests/app/grid_model.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 
 #include "app/collision_grid_internal.h"
 #include "app_setup.h"
-#include "grid_model.h"
 #include "runtime/core/heaps_internal.h"
 #include "runtime/core/platform.h"
+#include "tests/app/grid_model.h"
 
 namespace {
 
