@@ -438,8 +438,9 @@ namespace {
   return count;
 }
 
-// The moved flags of n entities, asked for before they are read: on the larger grids the records
-// outgrow the caches, and the hardware's own prefetching cannot see through the order array.
+// The moved flags of n entities, asked for before they are read (the hardware's own prefetching
+// cannot follow the order array's pointers). The look-ahead and staged tiers ask for the flags of
+// the batch two ahead of the one they collect; the cached tier does not ask for them.
 void PrefetchMovedFlags(Entity* const* entities, intptr_t n) {
   for (intptr_t k = 0; k < n; ++k) __builtin_prefetch(&entities[k]->moved, 0);
 }
