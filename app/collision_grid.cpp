@@ -470,6 +470,15 @@ template <int32_t kMostHeld, bool kFlagsAhead, typename Collected, typename Plac
   }
 }
 
+// Places the held moved entities one by one; 0 when one of them could not be placed.
+[[gnu::always_inline]] inline int32_t PlaceEach(CollisionGrid* grid, Entity* const* moved, int32_t held) {
+  int32_t placed = 1;
+  for (int32_t b = 0; b < held; ++b) {
+    if (!PlaceEntity(grid, moved[b])) placed = 0;
+  }
+  return placed;
+}
+
 // The cached tier: the moved entities of up to four batches held, then placed one by one (the
 // loop placing them then ends less often, a branch no predictor learns).
 int32_t UpdateCached(CollisionGrid* grid) {
@@ -477,9 +486,7 @@ int32_t UpdateCached(CollisionGrid* grid) {
   ForEachMovedBatch<kHeldMoves - kPlacementBatch, false>(
       grid, [](Entity* const*, int32_t) {},
       [&](Entity* const* moved, int32_t held) {
-        for (int32_t b = 0; b < held; ++b) {
-          if (!PlaceEntity(grid, moved[b])) placed = 0;
-        }
+        if (!PlaceEach(grid, moved, held)) placed = 0;
       });
   return placed;
 }
@@ -574,9 +581,7 @@ int32_t UpdateStaged(CollisionGrid* grid) {
       grid, [](Entity* const*, int32_t) {},
       [&](Entity* const* moved, int32_t held) {
         PrefetchPlacements(grid, moved, held);
-        for (int32_t b = 0; b < held; ++b) {
-          if (!PlaceEntity(grid, moved[b])) placed = 0;
-        }
+        if (!PlaceEach(grid, moved, held)) placed = 0;
       });
   return placed;
 }
