@@ -537,9 +537,8 @@ int32_t UpdateLookAhead(CollisionGrid* grid) {
 // whole batch before any of them is placed: the entities' index slots, then their cells' mirrors,
 // then the list nodes those mirrors name. Each stage waits for memory at most once rather than
 // once per entity. Only hints: the placements themselves find everything anew. Kept out of line:
-// inlined, it crowded the registers of the batch loop.
+// inlined, it crowded the registers of the batch loop. count is at most one batch.
 [[gnu::noinline]] void PrefetchPlacements(const CollisionGrid* grid, Entity* const* batch, int32_t count) {
-  count = std::min(count, kPlacementBatch);  // the ranges below hold one batch
   PrefetchIndexSlots(grid, batch, count);
   CellRange from[kPlacementBatch], to[kPlacementBatch];
   for (int32_t k = 0; k < count; ++k) {
@@ -576,8 +575,11 @@ int32_t UpdateLookAhead(CollisionGrid* grid) {
 
 // The staged tier: each batch placed as it is collected, once its memory has been asked for.
 int32_t UpdateStaged(CollisionGrid* grid) {
+  // ForEachMovedBatch hands over at most kMostHeld + kPlacementBatch entities at a time.
+  constexpr int32_t kMostHeld = 0;
+  static_assert(kMostHeld + kPlacementBatch <= kPlacementBatch, "PrefetchPlacements takes one batch at most");
   int32_t placed = 1;
-  ForEachMovedBatch<0, true>(
+  ForEachMovedBatch<kMostHeld, true>(
       grid, [](Entity* const*, int32_t) {},
       [&](Entity* const* moved, int32_t held) {
         PrefetchPlacements(grid, moved, held);
