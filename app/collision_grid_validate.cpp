@@ -44,7 +44,7 @@ int32_t CellRefsValidate(const CollisionGrid* grid, const Entity* entity, const 
   for (ListNode* ref = ObjListFirst(refs); ref; ref = ref->next) {
     auto* cell = (const GridCell*)ref->item;
     int64_t index = cell - grid->cells;
-    if (index < 0 || index >= (int64_t)grid->columns * grid->rows || &grid->cells[index] != cell) return 0;
+    if (index < 0 || index >= CellCount(grid) || &grid->cells[index] != cell) return 0;
     int32_t seen = 0;
     bool linked = false;
     for (ListNode* o = ObjListFirst(cell->occupants); o; o = o->next) {
@@ -100,8 +100,8 @@ int32_t GridValidate(const CollisionGrid* grid) {
     placements += ObjListCount(refs);
   }
   if (distinct != grid->indexed) return 0;
-  int64_t cells = (int64_t)grid->columns * grid->rows;
-  if (!grid->mirror || grid->mirrorPieces != (cells + kMirrorPieceCells - 1) >> kMirrorPieceBits) return 0;
+  int64_t cells = CellCount(grid);
+  if (!grid->mirror || grid->mirrorPieces != MirrorPieces(cells)) return 0;
   // Every occupant must be backed by a cell reference: the totals then match exactly.
   int64_t occupants = 0;
   for (int64_t k = 0; k < cells; ++k) {
