@@ -1,7 +1,7 @@
-// The collision grid's building blocks, shared by its placement code (collision_grid.cpp) and its
-// validation (collision_grid_validate.cpp): the tiers' thresholds, the entity index and its probe,
-// cell ranges and their walk, and the cells' occupant mirrors. Not for the grid's users; tests
-// include it to force a tier on a small grid.
+// The collision grid's building blocks, shared by its placement code (collision_grid.cpp), its
+// making and freeing (collision_grid_lifecycle.cpp) and its validation (collision_grid_validate.cpp):
+// the tiers' thresholds, the entity index and its probe, cell ranges and their walk, and the cells'
+// occupant mirrors. Not for the grid's users; the grid's tests read the index's first size here.
 #pragma once
 #include <algorithm>
 #include <cstdint>
