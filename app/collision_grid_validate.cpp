@@ -2,6 +2,7 @@
 // agreement, and the bookkeeping (index, cell ranges, mirrors, crowd bytes, order, links,
 // back-links, query marks) matching the lists. Tests, the fuzzer and the sweep call GridValidate.
 #include <algorithm>
+#include <iterator>
 
 #include "app/collision_grid.h"
 #include "app/collision_grid_internal.h"
@@ -76,8 +77,7 @@ int32_t MirrorValidate(const CollisionGrid* grid, int64_t cell) {
 
 int32_t GridValidate(const CollisionGrid* grid) {
   if (!grid || !ObjListValidate(grid->entities) || grid->entities->size != kFullNodeSize) return 0;
-  if (grid->tier != GridTier::kCached && grid->tier != GridTier::kLookAhead && grid->tier != GridTier::kStaged)
-    return 0;
+  if (grid->tier < kGridTiers[0] || grid->tier > std::end(kGridTiers)[-1]) return 0;
   if (!IndexValidate(grid)) return 0;
   if (grid->entities->count > grid->orderCapacity || (grid->orderCapacity && !grid->order)) return 0;
   int64_t placements = 0, distinct = 0, position = 0;

@@ -191,7 +191,7 @@ class GridTiers : public Scenario {
     Results r;
     CreateProgramLists();
     r.Answer("allocation registry", gProgram.registry.info != nullptr, "made");
-    for (GridTier tier : {GridTier::kCached, GridTier::kLookAhead, GridTier::kStaged}) {
+    for (GridTier tier : kGridTiers) {
       std::string name = "tier " + std::to_string((int)tier);
       CollisionGrid* grid = CreateGrid(12, 9, 16, 16, "tiers", AnyID);
       r.Answer(name + " grid", grid != nullptr, "made");
