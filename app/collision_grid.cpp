@@ -438,8 +438,9 @@ namespace {
   return count;
 }
 
-// The moved flags of n entities, asked for before they are read: on the larger grids the records
-// outgrow the caches, and the hardware's own prefetching cannot see through the order array.
+// The moved flags of n entities, asked for before they are read (the hardware's own prefetching
+// cannot follow the order array's pointers). The look-ahead and staged tiers ask for the flags of
+// the batch two ahead of the one they collect; the cached tier does not ask for them.
 void PrefetchMovedFlags(Entity* const* entities, intptr_t n) {
   for (intptr_t k = 0; k < n; ++k) __builtin_prefetch(&entities[k]->moved, 0);
 }
@@ -469,6 +470,15 @@ template <int32_t kMostHeld, bool kFlagsAhead, typename Collected, typename Plac
   }
 }
 
+// Places the held moved entities one by one; 0 when one of them could not be placed.
+[[gnu::always_inline]] inline int32_t PlaceEach(CollisionGrid* grid, Entity* const* moved, int32_t held) {
+  int32_t placed = 1;
+  for (int32_t b = 0; b < held; ++b) {
+    if (!PlaceEntity(grid, moved[b])) placed = 0;
+  }
+  return placed;
+}
+
 // The cached tier: the moved entities of up to four batches held, then placed one by one (the
 // loop placing them then ends less often, a branch no predictor learns).
 int32_t UpdateCached(CollisionGrid* grid) {
@@ -476,9 +486,7 @@ int32_t UpdateCached(CollisionGrid* grid) {
   ForEachMovedBatch<kHeldMoves - kPlacementBatch, false>(
       grid, [](Entity* const*, int32_t) {},
       [&](Entity* const* moved, int32_t held) {
-        for (int32_t b = 0; b < held; ++b) {
-          if (!PlaceEntity(grid, moved[b])) placed = 0;
-        }
+        if (!PlaceEach(grid, moved, held)) placed = 0;
       });
   return placed;
 }
@@ -529,9 +537,8 @@ int32_t UpdateLookAhead(CollisionGrid* grid) {
 // whole batch before any of them is placed: the entities' index slots, then their cells' mirrors,
 // then the list nodes those mirrors name. Each stage waits for memory at most once rather than
 // once per entity. Only hints: the placements themselves find everything anew. Kept out of line:
-// inlined, it crowded the registers of the batch loop.
+// inlined, it crowded the registers of the batch loop. count is at most one batch.
 [[gnu::noinline]] void PrefetchPlacements(const CollisionGrid* grid, Entity* const* batch, int32_t count) {
-  count = std::min(count, kPlacementBatch);  // the ranges below hold one batch
   PrefetchIndexSlots(grid, batch, count);
   CellRange from[kPlacementBatch], to[kPlacementBatch];
   for (int32_t k = 0; k < count; ++k) {
@@ -568,14 +575,15 @@ int32_t UpdateLookAhead(CollisionGrid* grid) {
 
 // The staged tier: each batch placed as it is collected, once its memory has been asked for.
 int32_t UpdateStaged(CollisionGrid* grid) {
+  // ForEachMovedBatch hands over at most kMostHeld + kPlacementBatch entities at a time.
+  constexpr int32_t kMostHeld = 0;
+  static_assert(kMostHeld + kPlacementBatch <= kPlacementBatch, "PrefetchPlacements takes one batch at most");
   int32_t placed = 1;
-  ForEachMovedBatch<0, true>(
+  ForEachMovedBatch<kMostHeld, true>(
       grid, [](Entity* const*, int32_t) {},
       [&](Entity* const* moved, int32_t held) {
         PrefetchPlacements(grid, moved, held);
-        for (int32_t b = 0; b < held; ++b) {
-          if (!PlaceEntity(grid, moved[b])) placed = 0;
-        }
+        if (!PlaceEach(grid, moved, held)) placed = 0;
       });
   return placed;
 }

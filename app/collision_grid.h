@@ -36,6 +36,8 @@ enum class GridTier : int32_t {
   kLookAhead,  // beyond the smaller caches: a placement's memory two placements ahead
   kStaged,     // beyond the last-level cache: a batch's memory stage by stage before it is placed
 };
+// Every tier, in the order of their values.
+constexpr GridTier kGridTiers[] = {GridTier::kCached, GridTier::kLookAhead, GridTier::kStaged};
 
 struct GridIndexSlot;
 struct CellMirror;

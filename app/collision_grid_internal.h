@@ -1,7 +1,7 @@
-// The collision grid's building blocks, shared by its placement code (collision_grid.cpp) and its
-// validation (collision_grid_validate.cpp): the tiers' thresholds, the entity index and its probe,
-// cell ranges and their walk, and the cells' occupant mirrors. Not for the grid's users; tests
-// include it to force a tier on a small grid.
+// The collision grid's building blocks, shared by its placement code (collision_grid.cpp), its
+// making and freeing (collision_grid_lifecycle.cpp) and its validation (collision_grid_validate.cpp):
+// the tiers' thresholds, the entity index and its probe, cell ranges and their walk, and the cells'
+// occupant mirrors. Not for the grid's users; the grid's tests read the index's first size here.
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -137,6 +137,8 @@ inline void SetRange(GridIndexSlot* slot, const CellRange& r) {
 }
 
 inline int64_t CellIndex(const CollisionGrid* grid, int32_t i, int32_t j) { return (int64_t)j * grid->columns + i; }
+constexpr int64_t CellCount(int32_t columns, int32_t rows) { return (int64_t)columns * rows; }
+inline int64_t CellCount(const CollisionGrid* grid) { return CellCount(grid->columns, grid->rows); }
 
 // ---- The mirror: each cell's occupants in list order, kept in step with the cell's list by every
 // change of it, beside each cell's number of occupants in a byte (its crowd, 255 for more). A query
@@ -147,6 +149,8 @@ inline int64_t CellIndex(const CollisionGrid* grid, int32_t i, int32_t j) { retu
 
 constexpr int32_t kMirrorPieceBits = 12;  // cells per piece of the mirror: 4,096
 constexpr int32_t kMirrorPieceCells = 1 << kMirrorPieceBits;
+// The pieces the mirror of that many cells takes.
+constexpr int64_t MirrorPieces(int64_t cells) { return (cells + kMirrorPieceCells - 1) >> kMirrorPieceBits; }
 constexpr int32_t kLocalOccupants = 2;
 constexpr int32_t kFirstSpill = 8;
 

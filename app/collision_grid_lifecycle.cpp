@@ -13,7 +13,7 @@ CollisionGrid* CreateGrid(int32_t columns, int32_t rows, int32_t cellWidth, int3
                           ObjectNumber number) {
   if (columns <= 0 || rows <= 0 || cellWidth <= 0 || cellHeight <= 0) return nullptr;
   if ((int64_t)columns * cellWidth > INT32_MAX || (int64_t)rows * cellHeight > INT32_MAX) return nullptr;
-  if ((int64_t)columns * rows > INT32_MAX / (int64_t)sizeof(GridCell)) return nullptr;
+  if (CellCount(columns, rows) > INT32_MAX / (int64_t)sizeof(GridCell)) return nullptr;
   auto* grid = (CollisionGrid*)AllocBlock((int32_t)sizeof(CollisionGrid));
   if (!grid) return nullptr;
   NewStringCopy(&grid->name, name);
@@ -22,7 +22,7 @@ CollisionGrid* CreateGrid(int32_t columns, int32_t rows, int32_t cellWidth, int3
   grid->rows = rows;
   grid->cellWidth = cellWidth;
   grid->cellHeight = cellHeight;
-  grid->tier = TierFor((int64_t)columns * rows);
+  grid->tier = TierFor(CellCount(grid));
   grid->entities = AllocObject(kFullNodeSize);
   grid->index = (GridIndexSlot*)AllocBlock((int32_t)(sizeof(GridIndexSlot) << kFirstIndexBits));
   grid->indexBits = kFirstIndexBits;
@@ -35,13 +35,13 @@ CollisionGrid* CreateGrid(int32_t columns, int32_t rows, int32_t cellWidth, int3
 
 int32_t InitGridCells(CollisionGrid* grid) {
   if (!grid) return 0;
-  int64_t cells = (int64_t)grid->columns * grid->rows;
+  int64_t cells = CellCount(grid);
   grid->cells = (GridCell*)AllocBlock((int32_t)(cells * (int64_t)sizeof(GridCell)));
   grid->crowd = (uint8_t*)AllocBlock((int32_t)cells);  // every cell empty
   if (!grid->cells || !grid->crowd) return 0;
   // The mirror's pieces, each cache-line aligned inside its block, whose address it keeps in the
   // word just before.
-  int64_t pieces = (cells + kMirrorPieceCells - 1) >> kMirrorPieceBits;
+  int64_t pieces = MirrorPieces(cells);
   grid->mirror = (CellMirror**)AllocBlock((int32_t)(pieces * (int64_t)sizeof(CellMirror*)));
   if (!grid->mirror) return 0;
   for (int64_t p = 0; p < pieces; ++p) {
@@ -81,7 +81,7 @@ void DrawGrid(const CollisionGrid* grid) {
 
 void FreeGrid(CollisionGrid* grid) {
   if (!grid) return;
-  int64_t cells = (int64_t)grid->columns * grid->rows;
+  int64_t cells = CellCount(grid);
   if (grid->cells) {
     for (int64_t k = 0; k < cells; ++k) ObjListFree(grid->cells[k].occupants);
     FreeBlock(grid->cells);
@@ -105,7 +105,7 @@ void FreeGrid(CollisionGrid* grid) {
 
 GridCell* GridCellAt(const CollisionGrid* grid, int32_t column, int32_t row) {
   if (!grid || column < 0 || row < 0 || column >= grid->columns || row >= grid->rows) return nullptr;
-  return &grid->cells[(int64_t)row * grid->columns + column];
+  return &grid->cells[CellIndex(grid, column, row)];
 }
 
 ListNode* FindGridEntry(const CollisionGrid* grid, const Entity* entity) {

@@ -2,6 +2,7 @@
 // agreement, and the bookkeeping (index, cell ranges, mirrors, crowd bytes, order, links,
 // back-links, query marks) matching the lists. Tests, the fuzzer and the sweep call GridValidate.
 #include <algorithm>
+#include <iterator>
 
 #include "app/collision_grid.h"
 #include "app/collision_grid_internal.h"
@@ -44,7 +45,7 @@ int32_t CellRefsValidate(const CollisionGrid* grid, const Entity* entity, const 
   for (ListNode* ref = ObjListFirst(refs); ref; ref = ref->next) {
     auto* cell = (const GridCell*)ref->item;
     int64_t index = cell - grid->cells;
-    if (index < 0 || index >= (int64_t)grid->columns * grid->rows || &grid->cells[index] != cell) return 0;
+    if (index < 0 || index >= CellCount(grid) || &grid->cells[index] != cell) return 0;
     int32_t seen = 0;
     bool linked = false;
     for (ListNode* o = ObjListFirst(cell->occupants); o; o = o->next) {
@@ -76,8 +77,7 @@ int32_t MirrorValidate(const CollisionGrid* grid, int64_t cell) {
 
 int32_t GridValidate(const CollisionGrid* grid) {
   if (!grid || !ObjListValidate(grid->entities) || grid->entities->size != kFullNodeSize) return 0;
-  if (grid->tier != GridTier::kCached && grid->tier != GridTier::kLookAhead && grid->tier != GridTier::kStaged)
-    return 0;
+  if (grid->tier < kGridTiers[0] || grid->tier > std::end(kGridTiers)[-1]) return 0;
   if (!IndexValidate(grid)) return 0;
   if (grid->entities->count > grid->orderCapacity || (grid->orderCapacity && !grid->order)) return 0;
   int64_t placements = 0, distinct = 0, position = 0;
@@ -100,8 +100,8 @@ int32_t GridValidate(const CollisionGrid* grid) {
     placements += ObjListCount(refs);
   }
   if (distinct != grid->indexed) return 0;
-  int64_t cells = (int64_t)grid->columns * grid->rows;
-  if (!grid->mirror || grid->mirrorPieces != (cells + kMirrorPieceCells - 1) >> kMirrorPieceBits) return 0;
+  int64_t cells = CellCount(grid);
+  if (!grid->mirror || grid->mirrorPieces != MirrorPieces(cells)) return 0;
   // Every occupant must be backed by a cell reference: the totals then match exactly.
   int64_t occupants = 0;
   for (int64_t k = 0; k < cells; ++k) {

@@ -59,15 +59,20 @@ class Session {
     return made.empty() ? nullptr : made[in_.Byte() % made.size()];
   }
 
+  // A new entity as the input describes it; null once the session holds the most entities. Its
+  // description is read either way, so that its bytes are never taken for operations.
   Entity* Made() {
-    Entity* e = twin_.Make(0, 0, 0, 0);
+    float x = Coordinate(grid_->columns * grid_->cellWidth / 2);
+    float y = Coordinate(grid_->rows * grid_->cellHeight / 2);
+    int32_t width = in_.Number(grid_->cellWidth);
+    int32_t height = in_.Number(grid_->cellHeight);
+    float scaleX = Scale();
+    float scaleY = Scale();
+    if (twin_.EntitiesMade().size() >= mostEntities_) return nullptr;
+    Entity* e = twin_.Make(x, y, width, height);
     Check(e != nullptr);
-    e->x = Coordinate(grid_->columns * grid_->cellWidth / 2);
-    e->y = Coordinate(grid_->rows * grid_->cellHeight / 2);
-    e->width = in_.Number(grid_->cellWidth);
-    e->height = in_.Number(grid_->cellHeight);
-    e->scaleX = Scale();
-    e->scaleY = Scale();
+    e->scaleX = scaleX;
+    e->scaleY = scaleY;
     return e;
   }
 
@@ -85,9 +90,11 @@ class Session {
     switch (op % 8) {
       case 0:
       case 1:  // a new entity, added or (rarely) only made and placed: nothing happens
-        if (twin_.EntitiesMade().size() >= mostEntities_) break;
-        if (op & 0x80) return twin_.Place(Made());
-        return twin_.Add(Made());
+        if (Entity* e = Made()) {
+          if (op & 0x80) return twin_.Place(e);
+          twin_.Add(e);
+        }
+        break;
       case 2:  // an entity added (once more: its first entry is re-placed)
         if (Entity* e = Pick()) twin_.Add(e);
         break;
@@ -101,8 +108,8 @@ class Session {
         break;
       case 7:
         return Special(op >> 3);
-      default:
-        break;  // every step queries every entity
+      default:  // 6: a step that changes nothing; the check after steps (see checkEvery_) queries every entity
+        break;
     }
   }
 
@@ -113,12 +120,12 @@ class Session {
       case 2:
         if (Entity* e = Pick()) twin_.WithScarceMemory(in_.Byte() % 4, [&] { twin_.Place(e); });
         break;
-      case 3:
-        if (twin_.EntitiesMade().size() < mostEntities_) {
-          Entity* e = Made();
-          twin_.WithScarceMemory(in_.Byte() % 4, [&] { twin_.Add(e); });
-        }
+      case 3: {
+        Entity* e = Made();
+        int32_t blocks = in_.Byte() % 4;
+        if (e) twin_.WithScarceMemory(blocks, [&] { twin_.Add(e); });
         break;
+      }
       case 4:
         return ReleaseSpareBlocks();
       case 5:

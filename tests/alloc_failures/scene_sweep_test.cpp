@@ -1,8 +1,7 @@
 // Allocation failures while the demo's scene is built as the program builds it, then through a
 // hundred frames in which the held player follows the mouse, the grid re-places it and its
 // neighbours are counted and written as the "Cols=" text. Written against the grid's and lists'
-// public commands only, and the overlap test the grid's tests share.
-#include <algorithm>
+// public commands only, and the overlap test and list of the grid's blocks the grid's tests share.
 #include <map>
 #include <set>
 #include <string>
@@ -11,11 +10,11 @@
 #include "app/collision_grid.h"
 #include "app/demo.h"
 #include "app/entity.h"
-#include "app/grid_model.h"
 #include "app/object_list.h"
 #include "runtime/core/linked_list.h"
 #include "runtime/core/random_internal.h"
 #include "sweep.h"
+#include "tests/app/grid_model.h"
 
 namespace {
 
@@ -25,26 +24,6 @@ constexpr int kFrames = 100;
 std::string Describe(const Entity* e) {
   return std::string(e->name ? e->name : "(no name)") + " at " + std::to_string(e->x) + "," + std::to_string(e->y) +
          " " + std::to_string(e->width) + "x" + std::to_string(e->height);
-}
-
-// The blocks of every list the grid holds: its entity list, each entry's cell references and
-// each cell's occupants, headers and nodes, in address order.
-void AddListBlocks(const ObjectList* list, std::vector<const void*>* blocks) {
-  if (!list) return;
-  blocks->push_back(list);
-  for (const ListNode* node = ObjListFirst(list); node; node = node->next) blocks->push_back(node);
-}
-
-std::vector<const void*> GridListBlocks(const CollisionGrid* grid) {
-  std::vector<const void*> blocks;
-  if (!grid) return blocks;
-  AddListBlocks(grid->entities, &blocks);
-  for (const ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next)
-    AddListBlocks(static_cast<const ObjectList*>(entry->extra), &blocks);
-  for (int32_t j = 0; j < grid->rows; ++j)
-    for (int32_t i = 0; i < grid->columns; ++i) AddListBlocks(GridCellAt(grid, i, j)->occupants, &blocks);
-  std::sort(blocks.begin(), blocks.end());
-  return blocks;
 }
 
 // The other entities sharing a cell with the entity, as the grid records the cells.
@@ -58,13 +37,17 @@ std::set<const void*> Neighbours(const CollisionGrid* grid, const Entity* entity
   return out;
 }
 
+// A cell by its column and row, as the lists below give them.
+std::string CellName(const CollisionGrid* grid, int64_t cell) {
+  return std::to_string(cell % grid->columns) + "," + std::to_string(cell / grid->columns) + " ";
+}
+
 // The cells an entity's bounds overlap, in the order a placement enters them.
 std::string Overlapped(const CollisionGrid* grid, const Entity* entity) {
   EntityBounds b;
   GetEntityBounds(entity, &b);
   std::string cells;
-  for (int64_t cell : grid_model::OverlappedCells(grid, b))
-    cells += std::to_string(cell % grid->columns) + "," + std::to_string(cell / grid->columns) + " ";
+  for (int64_t cell : grid_model::OverlappedCells(grid, b)) cells += CellName(grid, cell);
   return cells;
 }
 
@@ -74,10 +57,8 @@ std::string Cells(const CollisionGrid* grid, const Entity* entity) {
   ListNode* entry = FindGridEntry(grid, entity);
   if (!entry) return "not in the grid";
   std::string cells;
-  for (ListNode* ref = ObjListFirst(static_cast<ObjectList*>(entry->extra)); ref; ref = ref->next) {
-    auto* cell = static_cast<const GridCell*>(ref->item);
-    cells += std::to_string(cell->x / kCellSize) + "," + std::to_string(cell->y / kCellSize) + " ";
-  }
+  for (ListNode* ref = ObjListFirst(static_cast<ObjectList*>(entry->extra)); ref; ref = ref->next)
+    cells += CellName(grid, static_cast<const GridCell*>(ref->item) - grid->cells);
   EXPECT_TRUE(cells.empty() || cells == Overlapped(grid, entity)) << Describe(entity) << " occupies " << cells;
   return cells;
 }
@@ -153,7 +134,7 @@ class DemoScene : public Scenario {
     if (gProgram.grid) EXPECT_EQ(GridValidate(gProgram.grid), 1) << when;
     EXPECT_EQ(LinkedListValidate(&gProgram.registry), 1) << when;
     EXPECT_EQ(LinkedListValidate(&gProgram.birds), 1) << when;
-    EXPECT_TRUE(grid_model::RegisteredBlocks() == GridListBlocks(gProgram.grid))
+    EXPECT_TRUE(grid_model::RegisteredBlocks() == grid_model::GridListBlocks(gProgram.grid))
         << when << ": the registry holds " << grid_model::RegisteredBlocks().size() << " blocks";
     EXPECT_TRUE(TempValid()) << when;
   }
@@ -210,7 +191,7 @@ class GridTiers : public Scenario {
     Results r;
     CreateProgramLists();
     r.Answer("allocation registry", gProgram.registry.info != nullptr, "made");
-    for (GridTier tier : {GridTier::kCached, GridTier::kLookAhead, GridTier::kStaged}) {
+    for (GridTier tier : kGridTiers) {
       std::string name = "tier " + std::to_string((int)tier);
       CollisionGrid* grid = CreateGrid(12, 9, 16, 16, "tiers", AnyID);
       r.Answer(name + " grid", grid != nullptr, "made");
@@ -230,7 +211,7 @@ class GridTiers : public Scenario {
         r.Answer(name + " add " + std::to_string(k), AddEntityToGrid(grid, e) != 0, "made");
       }
       for (int round = 0; round < 3; ++round) Round(r, name + " round " + std::to_string(round), grid, added, round);
-      EXPECT_TRUE(grid_model::RegisteredBlocks() == GridListBlocks(grid)) << name;
+      EXPECT_TRUE(grid_model::RegisteredBlocks() == grid_model::GridListBlocks(grid)) << name;
       FreeGrid(grid);
     }
     return r;
@@ -259,15 +240,9 @@ class GridTiers : public Scenario {
     }
     r.Answer(what + " re-placement", UpdateMovedEntities(grid) != 0, "made");
     if (grid) EXPECT_EQ(GridValidate(grid), 1) << what;
+    SCOPED_TRACE(what);
     for (size_t k = 0; k < added.size(); ++k) {
-      std::string cells;
-      if (ListNode* entry = FindGridEntry(grid, added[k])) {
-        for (ListNode* ref = ObjListFirst(static_cast<ObjectList*>(entry->extra)); ref; ref = ref->next) {
-          int64_t cell = static_cast<const GridCell*>(ref->item) - grid->cells;
-          cells += std::to_string(cell % grid->columns) + "," + std::to_string(cell / grid->columns) + " ";
-        }
-      }
-      EXPECT_TRUE(cells.empty() || cells == Overlapped(grid, added[k])) << what << ": " << k << " occupies " << cells;
+      std::string cells = Cells(grid, added[k]);
       ObjectList* candidates = QueryCandidates(grid, added[k]);
       r.Answer(what + " query " + std::to_string(k), candidates != nullptr, "made");
       r.State(what + " cells and count " + std::to_string(k), cells + std::to_string(ObjListCount(candidates)));

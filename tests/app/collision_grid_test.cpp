@@ -6,15 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 #include <utility>
 #include <vector>
 
 #include "app/collision_grid_internal.h"
 #include "app_setup.h"
-#include "grid_model.h"
 #include "runtime/core/heaps_internal.h"
 #include "runtime/core/platform.h"
+#include "tests/app/grid_model.h"
 
 namespace {
 
@@ -39,8 +40,6 @@ Cells CellsOf(const CollisionGrid* grid, const Entity* e) {
 
 using grid_model::GridTwin;
 using grid_model::Items;
-
-constexpr GridTier kTiers[] = {GridTier::kCached, GridTier::kLookAhead, GridTier::kStaged};
 
 class CollisionGridTest : public ::testing::Test {
  protected:
@@ -187,7 +186,7 @@ TEST_F(CollisionGridTest, OnlyMovedEntitiesAreReplaced) {
 // Moved entities are placed in batches of the entity list: in every tier, however many there are
 // and whichever of them moved, every moved one is placed, the last ones too.
 TEST_F(CollisionGridTest, EveryMovedEntityIsPlacedWhateverTheirNumber) {
-  for (GridTier tier : kTiers) {
+  for (GridTier tier : kGridTiers) {
     FreeGrid(grid);
     grid = CreateGrid(25, 18, 32, 32, "mygrid", AnyID);
     grid->tier = tier;
@@ -275,6 +274,15 @@ TEST_F(CollisionGridTest, NullArgumentsAreIgnored) {
   DrawGrid(nullptr);
   EXPECT_EQ(ObjListCount(grid->entities), 0);
   EXPECT_EQ(Query(nullptr), std::vector<const void*>{});
+}
+
+TEST_F(CollisionGridTest, AGridOfNoKnownTierDoesNotValidate) {
+  GridTier tier = grid->tier;
+  for (int32_t unknown : {-1, (int32_t)std::size(kGridTiers)}) {
+    grid->tier = (GridTier)unknown;
+    EXPECT_EQ(GridValidate(grid), 0) << unknown;
+  }
+  grid->tier = tier;
 }
 
 // Random steps on a twin, its entities in the area of the grid's first columns and rows: new
@@ -403,7 +411,7 @@ std::string TierName(const ::testing::TestParamInfo<GridTier>& info) {
   const char* names[] = {"Cached", "LookAhead", "Staged"};
   return names[(int)info.param];
 }
-INSTANTIATE_TEST_SUITE_P(EveryTier, CollisionGridModel, ::testing::ValuesIn(kTiers), TierName);
+INSTANTIATE_TEST_SUITE_P(EveryTier, CollisionGridModel, ::testing::ValuesIn(kGridTiers), TierName);
 
 // Real grids just past each threshold get their tier from their size; their entities keep to a
 // corner, where many of them share cells.
@@ -440,7 +448,7 @@ TEST(CollisionGridTiers, ThousandsOfEntitiesAgreeWithTheModel) {
     crowd.push_back(twin.Make((float)below(800), (float)below(800), 1 + below(12), 1 + below(12)));
     twin.Add(crowd.back());
   }
-  for (GridTier tier : kTiers) {
+  for (GridTier tier : kGridTiers) {
     twin.Grid()->tier = tier;
     for (Entity* e : crowd) {
       if (below(3) != 0) twin.Move(e, e->x + (float)(below(9) - 4), e->y + (float)(below(9) - 4));

@@ -1,10 +1,10 @@
 // A plain reference model of the demo's collision grid and its lists, written the straightforward
 // way (every tail, entry and duplicate found by a linear walk), the one brute-force overlap test
-// that the tests, the fuzzer and the sweep share, and GridTwin, which drives a real grid (of any
-// tier) and the model alike. After every step the two must agree on every entity's cells, every
-// cell's occupants and every candidate list (order included), each entity's cells must be those
-// its bounds overlap, every command's result must tell what it did, and the real registry must
-// hold exactly the grid's live list blocks, as many as the model holds.
+// and the one list of a grid's blocks that the tests, the fuzzer and the sweep share, and GridTwin,
+// which drives a real grid (of any tier) and the model alike. After every step the two must agree
+// on every entity's cells, every cell's occupants and every candidate list (order included), each
+// entity's cells must be those its bounds overlap, every command's result must tell what it did,
+// and the real registry must hold exactly the grid's live list blocks, as many as the model holds.
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -251,6 +251,26 @@ inline std::vector<const void*> RegisteredBlocks() {
   return out;
 }
 
+inline void AddListBlocks(const ObjectList* list, std::vector<const void*>* blocks) {
+  if (!list) return;
+  blocks->push_back(list);
+  for (const ListNode* node = ObjListFirst(list); node; node = node->next) blocks->push_back(node);
+}
+
+// The blocks of every list the grid holds: its entity list, each entry's cell references and
+// each cell's occupants, headers and nodes, in address order.
+inline std::vector<const void*> GridListBlocks(const CollisionGrid* grid) {
+  std::vector<const void*> blocks;
+  if (!grid) return blocks;
+  AddListBlocks(grid->entities, &blocks);
+  for (const ListNode* entry = ObjListFirst(grid->entities); entry; entry = entry->next)
+    AddListBlocks(static_cast<const ObjectList*>(entry->extra), &blocks);
+  for (int32_t j = 0; j < grid->rows; ++j)
+    for (int32_t i = 0; i < grid->columns; ++i) AddListBlocks(GridCellAt(grid, i, j)->occupants, &blocks);
+  std::sort(blocks.begin(), blocks.end());
+  return blocks;
+}
+
 // A real grid and the model, driven alike. Entities are owned by the twin. A command whose result
 // does not tell what it did is noted, and Check reports it.
 class GridTwin {
@@ -382,16 +402,10 @@ class GridTwin {
   // The registry holds what it held before the grid and every live list block of the grid once,
   // as many as the model holds.
   std::string CheckRegistry() const {
+    std::vector<const void*> owned = GridListBlocks(grid_);
+    if (owned.size() != model_.LiveBlocks()) return "the grid holds another number of list blocks than the model";
     std::vector<const void*> expected = baseline_;
-    auto expect = [&](const ObjectList* list) {
-      expected.push_back(list);
-      for (const ListNode* n = ObjListFirst(list); n; n = n->next) expected.push_back(n);
-    };
-    expect(grid_->entities);
-    for (ListNode* entry = ObjListFirst(grid_->entities); entry; entry = entry->next) expect((ObjectList*)entry->extra);
-    for (size_t c = 0; c < (size_t)grid_->columns * grid_->rows; ++c) expect(grid_->cells[c].occupants);
-    if (expected.size() - baseline_.size() != model_.LiveBlocks())
-      return "the grid holds another number of list blocks than the model";
+    expected.insert(expected.end(), owned.begin(), owned.end());
     std::sort(expected.begin(), expected.end());
     if (RegisteredBlocks() != expected) return "the registry does not hold exactly the live list blocks";
     return "";
