@@ -69,9 +69,9 @@ runtime: library
 	  || exit 1; echo "hurz runtime for $$arch: $(abspath $(PREFIX))/$$arch"; done
 
 # A fresh install each time, so that the stage holds exactly what the package installs.
-stage: library
-	@for arch in x86_64 i686; do rm -rf $(STAGE)/$$arch && \
-	  cmake --install $(BUILD)/$$arch --prefix $(STAGE)/$$arch >/dev/null || exit 1; done
+stage:
+	@rm -rf $(STAGE)
+	@$(MAKE) --no-print-directory runtime PREFIX=$(STAGE)
 
 # Each example, and the package test (every installed header compiled alone, every shared record of
 # the size the library gave it), built against the stage and its toolchain file only; the 32-bit
