@@ -56,22 +56,22 @@ build32: setup
 	@$(CONFIGURE32)
 	@cmake --build $(BUILD)/i686 -j$(JOBS) -- --no-print-directory
 
-# The library of each target alone, with the list of its shared records' sizes (record_sizes.txt)
-# that the package test compares with a program's.
+# The library of each target alone, with the checks of its shared records' sizes (record_sizes.h)
+# that the package test compiles as a program.
 library: setup
 	@$(CONFIGURE64)
-	@cmake --build $(BUILD)/x86_64 --target hurz_runtime hurz_record_sizes_check -j$(JOBS) -- --no-print-directory
+	@cmake --build $(BUILD)/x86_64 --target hurz_runtime hurz_record_sizes_header -j$(JOBS) -- --no-print-directory
 	@$(CONFIGURE32)
-	@cmake --build $(BUILD)/i686 --target hurz_runtime hurz_record_sizes_check -j$(JOBS) -- --no-print-directory
+	@cmake --build $(BUILD)/i686 --target hurz_runtime hurz_record_sizes_header -j$(JOBS) -- --no-print-directory
 
 runtime: library
 	@for arch in x86_64 i686; do cmake --install $(BUILD)/$$arch --prefix $(abspath $(PREFIX))/$$arch >/dev/null \
 	  || exit 1; echo "hurz runtime for $$arch: $(abspath $(PREFIX))/$$arch"; done
 
 # A fresh install each time, so that the stage holds exactly what the package installs.
-stage: library
-	@for arch in x86_64 i686; do rm -rf $(STAGE)/$$arch && \
-	  cmake --install $(BUILD)/$$arch --prefix $(STAGE)/$$arch >/dev/null || exit 1; done
+stage:
+	@rm -rf $(STAGE)
+	@$(MAKE) --no-print-directory runtime PREFIX=$(STAGE)
 
 # Each example, and the package test (every installed header compiled alone, every shared record of
 # the size the library gave it), built against the stage and its toolchain file only; the 32-bit
@@ -82,7 +82,7 @@ examples: stage
 	    --no-warn-unused-cli \
 	    -DCMAKE_TOOLCHAIN_FILE=$(abspath $(STAGE))/$$arch/lib/cmake/hurz/toolchain-$$arch-w64-mingw32.cmake \
 	    -DCMAKE_PREFIX_PATH=$(abspath $(STAGE))/$$arch \
-	    -DHURZ_LIBRARY_RECORDS=$(abspath $(BUILD))/$$arch/record_sizes.txt >/dev/null && \
+	    -DHURZ_LIBRARY_RECORDS=$(abspath $(BUILD))/$$arch/record_sizes.h >/dev/null && \
 	  cmake --build $(BUILD)/examples/$$arch/$$(basename $$project) -j$(JOBS) -- --no-print-directory \
 	    || exit 1; done; done
 

@@ -23,10 +23,11 @@ foreach(header ${HURZ_PUBLIC_HEADERS})
   list(APPEND record_headers runtime/${header})
 endforeach()
 
-# The sizes of the records those headers share, as the library sees them (compiled with every
-# definition its own sources get), for the package test: record_sizes.txt in the build folder.
+# The sizes of the records those headers share, as the library sees them, for the package test:
+# record_sizes.h in the build folder. Linking passes on only the library's public definitions; the
+# private ones its own sources get are added, so that one changing a shared record is seen too.
 include(cmake/record_sizes.cmake)
-hurz_record_sizes(hurz_record_sizes ${CMAKE_SOURCE_DIR} OUTPUT ${CMAKE_BINARY_DIR}/record_sizes.txt ${record_headers})
+hurz_record_sizes(hurz_record_sizes ${CMAKE_BINARY_DIR}/record_sizes.h ${record_headers})
 target_link_libraries(hurz_record_sizes PRIVATE hurz_runtime)
 target_compile_definitions(hurz_record_sizes PRIVATE $<TARGET_PROPERTY:hurz_runtime,COMPILE_DEFINITIONS>)
 
