@@ -32,21 +32,14 @@ std::string ReadFile(const std::string& path) {
 // An archive unpacked into a fresh folder under /tmp, removed again at the end.
 class UnpackedArchive {
  public:
-  explicit UnpackedArchive(const std::string& archive) {
-    static int count = 0;
-    unixFolder_ = RunTempPath("dist-" + std::to_string(++count));
-    unpacked_ = RunUnixCommand("rm -rf " + unixFolder_ + " && mkdir " + unixFolder_ + " && cd " + unixFolder_ +
-                                   " && cmake -E tar xf '" + archive + "'",
-                               60000) == 0;
-    folder_ = "Z:" + unixFolder_;
-    for (char& c : folder_)
-      if (c == '/') c = '\\';
+  explicit UnpackedArchive(const std::string& archive) : folder_("dist-" + std::to_string(++count_)) {
+    unpacked_ = folder_.made() &&
+                RunUnixCommand("cd " + folder_.unixPath() + " && cmake -E tar xf '" + archive + "'", 60000) == 0;
   }
-  ~UnpackedArchive() { RunUnixCommand("rm -rf " + unixFolder_ + " " + unixFolder_ + "-objdump.txt"); }
 
   bool unpacked() const { return unpacked_; }
-  const std::string& folder() const { return folder_; }
-  std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
+  std::string folder() const { return folder_.windowsPath(); }
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
 
   std::set<std::string> Names() const {
     std::set<std::string> names;
@@ -68,10 +61,12 @@ class UnpackedArchive {
     std::set<std::string> dlls;
   };
   Executable Inspect(const std::string& program) const {
-    std::string report = unixFolder_ + "-objdump.txt";
+    std::string report = RunTempPath("dist-objdump.txt");
     Executable executable;
-    RunUnixCommand(std::string(HURZ_TEST_OBJDUMP) + " -p " + unixFolder_ + "/" + program + " > " + report, 30000);
+    RunUnixCommand(std::string(HURZ_TEST_OBJDUMP) + " -p " + folder_.unixPath() + "/" + program + " > " + report,
+                   30000);
     std::istringstream lines(ReadFile("Z:" + report));
+    DeleteFileA(("Z:" + report).c_str());
     auto after = [](const std::string& line, const std::string& label) {
       size_t at = line.find(label);
       return at == std::string::npos ? std::string() : line.substr(at + label.size());
@@ -87,7 +82,8 @@ class UnpackedArchive {
   }
 
  private:
-  std::string unixFolder_, folder_;
+  static inline int count_ = 0;
+  RunTempFolder folder_;
   bool unpacked_ = false;
 };
 

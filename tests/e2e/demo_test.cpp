@@ -282,10 +282,10 @@ TEST_F(Demo, OutOfFrontItShowsNoFocusAndIgnoresEscape) {
 }
 
 TEST(DemoWithoutItsPicture, RunsWithGridAndBoxesButNoBirds) {
-  std::string folder = "Z:" + RunTempPath("e2e-nobird");
-  CreateDirectoryA(folder.c_str(), nullptr);
+  RunTempFolder folder("e2e-nobird");
+  ASSERT_TRUE(folder.made());
   DemoProcess demo;
-  ASSERT_TRUE(demo.Start(folder));
+  ASSERT_TRUE(demo.Start(folder.windowsPath()));
   ASSERT_NE(demo.WaitForWindow(), nullptr);
   ASSERT_TRUE(demo.BringToFront(400, 300));
   ClientPicture picture = CaptureOnceDrawn(demo);

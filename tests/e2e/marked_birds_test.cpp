@@ -220,16 +220,12 @@ HeldSprite ReadHeldSprite(const ClientPicture& picture, int px, int py, uint32_t
 class DemoWithMarkedBirds : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string folder = "Z:" + RunTempPath("e2e-marked");
-    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(folder_.made());
     std::string png = MarkedBirdPng();
     ASSERT_FALSE(png.empty());
-    FILE* file = fopen((folder + "\\squeaker_bird.png").c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    fwrite(png.data(), 1, png.size(), file);
-    fclose(file);
+    ASSERT_FALSE(WriteRunTempFile("e2e-marked/squeaker_bird.png", png).empty());
     RunUnixCommand("xdotool mousemove 1000 900");
-    ASSERT_TRUE(demo_.Start(folder));
+    ASSERT_TRUE(demo_.Start(folder_.windowsPath()));
     ASSERT_NE(demo_.WaitForWindow(), nullptr);
     ASSERT_TRUE(demo_.BringToFront(400, 300));
     // Starting Direct3D in a new process can take a few seconds.
@@ -287,6 +283,7 @@ class DemoWithMarkedBirds : public ::testing::Test {
     return released;
   }
 
+  RunTempFolder folder_{"e2e-marked"};  // removed after the demo that runs in it has ended
   DemoProcess demo_;
   ClientPicture first_;
   Flock flock_;

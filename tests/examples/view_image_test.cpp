@@ -3,7 +3,6 @@
 // the runtime's own sizing, and ended by Escape; a file that is no picture gives a message box.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,14 +19,6 @@ constexpr int kWidth = 161, kHeight = 93;  // odd sizes, so no power of two hide
 uint32_t PixelAt(int x, int y) {
   uint32_t red = (x * 37) & 0xFF, green = (y * 53) & 0xFF, blue = (((x + y) * 11) & 0xFF) | 1;
   return red | (green << 8) | (blue << 16);  // COLORREF, as the capture gives it
-}
-
-std::string WriteFile(const std::string& path, const std::string& bytes) {
-  FILE* out = fopen(path.c_str(), "wb");
-  if (!out) return "";
-  fwrite(bytes.data(), 1, bytes.size(), out);
-  fclose(out);
-  return path;
 }
 
 std::string PicturePng() {
@@ -92,7 +83,7 @@ int CaptureUntilShown(HWND window, int scale, std::string* first) {
 }  // namespace
 
 TEST(ViewImage, ShowsAPngPixelForPixelFollowsTheSizingAndEndsOnEscape) {
-  std::string file = WriteFile("Z:" + RunTempPath("view-image-test.png"), PicturePng());
+  std::string file = WriteRunTempFile("view-image-test.png", PicturePng());
   ASSERT_FALSE(file.empty());
   SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);  // the runtime sizes windows itself
   Viewer viewer(file);
@@ -125,7 +116,7 @@ TEST(ViewImage, ShowsAPngPixelForPixelFollowsTheSizingAndEndsOnEscape) {
 }
 
 TEST(ViewImage, AFileThatIsNoPictureGivesAMessageBoxAndExitCodeOne) {
-  std::string file = WriteFile("Z:" + RunTempPath("view-image-test.txt"), "this is no picture\n");
+  std::string file = WriteRunTempFile("view-image-test.txt", "this is no picture\n");
   ASSERT_FALSE(file.empty());
   Viewer viewer(file);
   HWND box = WaitForWindow("#32770", "view-image");

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <mmsystem.h>
 
-#include <cstdio>
 #include <string>
 
 #include "runtime/core/runtime.h"
@@ -26,15 +25,6 @@ namespace {
 // 16-bit stereo at 22050 Hz: 88200 bytes a second.
 std::string WaveOfMs(int ms) {
   return WaveFile(Chunk("fmt ", PcmFormat()) + Chunk("data", std::string(size_t(88200) * ms / 1000 / 4 * 4, '\0')));
-}
-
-std::string WriteTempFile(const char* name, const std::string& bytes) {
-  std::string path = "Z:" + RunTempPath(std::string("sound-") + name);
-  FILE* out = fopen(path.c_str(), "wb");
-  if (!out) return "";
-  fwrite(bytes.data(), 1, bytes.size(), out);
-  fclose(out);
-  return path;
 }
 
 IDirectSoundBuffer* BufferOf(ObjectNumber number) {
@@ -58,8 +48,8 @@ class SoundPlayback : public ::testing::Test {
 };
 
 TEST_F(SoundPlayback, ALoadedSoundPlaysOnceEndsByItselfAndStopsOnRequest) {
-  std::string shortFile = WriteTempFile("short.wav", WaveOfMs(60));
-  std::string longFile = WriteTempFile("long.wav", WaveOfMs(3000));
+  std::string shortFile = WriteRunTempFile("sound-short.wav", WaveOfMs(60));
+  std::string longFile = WriteRunTempFile("sound-long.wav", WaveOfMs(3000));
   intptr_t brief = LoadSound(AnyID, shortFile.c_str());
   ASSERT_NE(brief, 0) << RuntimeErrorText();
   EXPECT_STREQ(RuntimeErrorText(), "");
@@ -163,7 +153,7 @@ TEST_F(SoundPlayback, EveryCommandRefusesANumberWithoutASoundAndSaysSo) {
 // Files that are no usable WAVE file are refused with their reason, and the number keeps its sound.
 TEST_F(SoundPlayback, FilesThatAreNoUsableWaveAreRefusedWithTheirReason) {
   std::string good = WaveOfMs(50);
-  std::string goodFile = WriteTempFile("good.wav", good);
+  std::string goodFile = WriteRunTempFile("sound-good.wav", good);
   ASSERT_NE(LoadSound(6, goodFile.c_str()), 0) << RuntimeErrorText();
   IDirectSoundBuffer* kept = BufferOf(6);
   std::string noChannels = PcmFormat();
@@ -188,7 +178,7 @@ TEST_F(SoundPlayback, FilesThatAreNoUsableWaveAreRefusedWithTheirReason) {
       {"unknown-format.wav", WaveFile(Chunk("fmt ", unknown) + Chunk("data", Samples(64))), "DirectSound"},
   };
   for (const Case& c : cases) {
-    std::string path = WriteTempFile(c.name, c.bytes);
+    std::string path = WriteRunTempFile(std::string("sound-") + c.name, c.bytes);
     EXPECT_EQ(LoadSound(6, path.c_str()), 0) << c.name;
     EXPECT_TRUE(ReasonHas(c.reason)) << c.name << ": " << RuntimeErrorText();
     EXPECT_TRUE(ReasonHas(c.name)) << c.name << ": " << RuntimeErrorText();

@@ -36,10 +36,12 @@ inline ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs = 2
     CloseHandle(pi.hProcess);
   }
   CloseHandle(logFile);
-  std::ifstream in(log, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  run.output = text.str();
+  {
+    std::ifstream in(log, std::ios::binary);  // closed first: an open file is not deleted
+    std::ostringstream text;
+    text << in.rdbuf();
+    run.output = text.str();
+  }
   DeleteFileA(log.c_str());
   return run;
 }
