@@ -106,6 +106,6 @@ TEST(RuntimeChild, WithoutAudioEveryOtherLibraryStartsAndSoundSaysWhy) {
 
 TEST(RuntimeLife, RunsInAFreshProcess) {
   if (IsTestChild()) GTEST_SKIP();
-  EXPECT_EQ(RunTestChild("RuntimeChild.StartsEveryLibraryOnceAndEndsThemAll"), 0);
-  EXPECT_EQ(RunTestChild("RuntimeChild.WithoutAudioEveryOtherLibraryStartsAndSoundSaysWhy", true), 0);
+  EXPECT_TRUE(RunTestChild("RuntimeChild.StartsEveryLibraryOnceAndEndsThemAll"));
+  EXPECT_TRUE(RunTestChild("RuntimeChild.WithoutAudioEveryOtherLibraryStartsAndSoundSaysWhy", true));
 }

@@ -4,7 +4,6 @@
 // empty folder outside the build, run from there.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -21,13 +20,6 @@ const std::set<std::string> kSystemDlls = {
     "advapi32.dll", "comctl32.dll", "comdlg32.dll", "ddraw.dll",  "dinput.dll", "dsound.dll",
     "gdi32.dll",    "imm32.dll",    "kernel32.dll", "msvcrt.dll", "ole32.dll",  "oleaut32.dll",
     "shell32.dll",  "user32.dll",   "version.dll",  "winmm.dll",  "ws2_32.dll", "wsock32.dll"};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // An archive unpacked into a fresh folder under /tmp, removed again at the end.
 class UnpackedArchive {
@@ -65,7 +57,7 @@ class UnpackedArchive {
     Executable executable;
     RunUnixCommand(std::string(HURZ_TEST_OBJDUMP) + " -p " + folder_.unixPath() + "/" + program + " > " + report,
                    30000);
-    std::istringstream lines(ReadFile("Z:" + report));
+    std::istringstream lines(ReadFileBytes("Z:" + report));
     DeleteFileA(("Z:" + report).c_str());
     auto after = [](const std::string& line, const std::string& label) {
       size_t at = line.find(label);
@@ -99,9 +91,9 @@ TEST(DistArchives, HoldTheFilesWhoseProgramsAreOfTheirWidthAndNeedOnlySystemDlls
     UnpackedArchive archive(expected.archive);
     ASSERT_TRUE(archive.unpacked());
     EXPECT_EQ(archive.Names(), kContents);
-    birds[n++] = ReadFile(archive.Path("squeaker_bird.png"));
+    birds[n++] = ReadFileBytes(archive.Path("squeaker_bird.png"));
 
-    std::string readme = ReadFile(archive.Path("README.txt"));
+    std::string readme = ReadFileBytes(archive.Path("README.txt"));
     size_t lineEnds = 0, crlf = 0;
     for (size_t i = 1; i < readme.size(); ++i)
       if (readme[i] == '\n') ++lineEnds, crlf += readme[i - 1] == '\r';

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "e2e/demo_process.h"
+#include "support/wine_start.h"
 
 namespace {
 constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
@@ -307,17 +308,14 @@ struct FailedStart {
   long exitCode = -2;
 };
 
-// Wine takes the audio set-up and the DLL overrides from the Unix environment a process starts
-// with, so the demo is started from a Unix shell with the given variables.
+// The demo started from a Unix shell in its folder with the given variables.
 FailedStart StartWithEnvironment(const std::string& variables) {
   std::string bin = HURZ_TEST_BIN_DIR;
-  std::string unixBin = bin.substr(2);
-  for (char& c : unixBin)
-    if (c == '\\') c = '/';
   // The Windows exit code is read from the process itself: the loader's status seen by the shell
   // can be a kill signal when Wine tears down the process's leftover threads.
   std::thread demo([&] {
-    RunUnixCommand("cd '" + unixBin + "' && " + variables + " /usr/lib/wine/wine64 ./hurz.exe >/dev/null 2>&1", 60000);
+    RunUnixCommand("cd '" + UnixPath(bin) + "' && " + WineCommand(variables, bin + "\\hurz.exe") + " >/dev/null 2>&1",
+                   60000);
   });
   HWND box = nullptr;
   for (int i = 0; i < 400 && !box; ++i) {
@@ -347,19 +345,13 @@ FailedStart StartWithEnvironment(const std::string& variables) {
   return result;
 }
 
-// An ALSA configuration whose default device does not exist.
 TEST(DemoWithoutSound, ReportsInitSoundAndEndsWithZero) {
-  std::string config = RunTempPath("e2e-noaudio.conf");
-  std::string winConfig = "Z:" + config;
-  FILE* file = fopen(winConfig.c_str(), "w");
-  ASSERT_NE(file, nullptr);
-  fputs("pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n", file);
-  fclose(file);
-  FailedStart start = StartWithEnvironment(std::string("ALSA_CONFIG_PATH=") + config);
+  NoAudioConfig noAudio;
+  ASSERT_TRUE(noAudio.written());
+  FailedStart start = StartWithEnvironment(noAudio.Variable());
   EXPECT_EQ(start.text, "InitSound() failed !");
   EXPECT_FALSE(start.windowOpen) << "no window before sound";
   EXPECT_EQ(start.exitCode, 0);
-  DeleteFileA(winConfig.c_str());
 }
 
 // Without DirectDraw, or without DirectInput (sprites start the keyboard), sprites cannot start.
