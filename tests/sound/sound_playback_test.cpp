@@ -16,9 +16,10 @@
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_internal.h"
 #include "support/error_text.h"
+#include "support/foreground.h"
 #include "support/screen_fixture.h"
 #include "support/unix_command.h"
-#include "wave_image.h"
+#include "support/wave_image.h"
 
 namespace {
 
@@ -30,13 +31,6 @@ std::string WaveOfMs(int ms) {
 IDirectSoundBuffer* BufferOf(ObjectNumber number) {
   auto* record = static_cast<SoundRecord*>(RegistryLookup(gSound.sounds, number));
   return record ? record->buffer : nullptr;
-}
-
-// Waits, a bounded time, for a sound's status to become the one expected.
-bool StatusBecomes(ObjectNumber number, int32_t expected, DWORD timeoutMs) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(10))
-    if (SoundStatus(number) == expected) return true;
-  return SoundStatus(number) == expected;
 }
 
 class SoundPlayback : public ::testing::Test {
@@ -69,7 +63,7 @@ TEST_F(SoundPlayback, ALoadedSoundPlaysOnceEndsByItselfAndStopsOnRequest) {
   EXPECT_EQ(play, 0u) << "StopSound rewinds";
 
   EXPECT_EQ(PlaySound(brief), 1);
-  EXPECT_TRUE(StatusBecomes(brief, 0, 5000)) << "a sound played once ends by itself";
+  EXPECT_TRUE(WaitUntil([&] { return SoundStatus(brief) == 0; }, 5000)) << "a sound played once ends by itself";
   EXPECT_EQ(PlaySound(brief, kSoundLoop), 1);
   Sleep(300);  // five times its length
   EXPECT_EQ(SoundStatus(brief), 1) << "a looping sound goes on";
@@ -77,7 +71,7 @@ TEST_F(SoundPlayback, ALoadedSoundPlaysOnceEndsByItselfAndStopsOnRequest) {
   BufferOf(brief)->GetStatus(&status);
   EXPECT_TRUE(status & DSBSTATUS_LOOPING);
   EXPECT_EQ(PlaySound(brief, 0), 1) << "playing again restarts it, now once";
-  EXPECT_TRUE(StatusBecomes(brief, 0, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return SoundStatus(brief) == 0; }, 5000));
   DeleteSound(brief);
   DeleteSound(3);
   DeleteFileA(shortFile.c_str());

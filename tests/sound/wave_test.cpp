@@ -4,13 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include "wave_image.h"
+#include "support/guarded_memory.h"
+#include "support/wave_image.h"
 
 namespace {
 
 // The samples found, or "<fail>"; the parse must keep inside the image.
 std::string ParsedSamples(const std::string& image, int32_t length, WaveImage* wave) {
-  GuardedImage guarded(image);
+  GuardedMemory guarded(image);
   if (ReadWaveImage(guarded.data(), length, wave) != kWaveReady) return "<fail>";
   EXPECT_GE(wave->samples, guarded.data());
   EXPECT_LE(wave->samples + wave->sampleBytes, guarded.data() + image.size());
@@ -28,7 +29,7 @@ TEST(WaveImage, CanonicalImageGivesItsFormatAndSamples) {
   for (int32_t length : {0, 144}) {
     WaveImage wave;
     memset(&wave, 0xCC, sizeof wave);
-    GuardedImage guarded(image);
+    GuardedMemory guarded(image);
     ASSERT_EQ(ReadWaveImage(guarded.data(), length, &wave), kWaveReady) << length;
     EXPECT_EQ(wave.samples, guarded.data() + 44);
     EXPECT_EQ(wave.sampleBytes, 100u);
@@ -64,7 +65,7 @@ TEST(WaveImage, FormatExtraBytesMustLieInTheChunkExceptForPcm) {
 }
 
 WaveResult ResultOf(const std::string& image, int32_t length) {
-  GuardedImage guarded(image);
+  GuardedMemory guarded(image);
   WaveImage wave;
   return ReadWaveImage(guarded.data(), length, &wave);
 }
