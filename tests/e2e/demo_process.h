@@ -1,6 +1,7 @@
 // The demonstration as a user meets it: hurz.exe started as its own process, its window found,
-// its client area captured from the X display, and the pointer and keys driven with xdotool, each
-// press made with the window in front and repeated when the demo did not see it.
+// its client area captured from the X display and its grid read from it, and the pointer and keys
+// driven with xdotool, each press made with the window in front and repeated when the demo did not
+// see it.
 #pragma once
 #include <windows.h>
 
@@ -12,6 +13,52 @@
 #include "support/foreground.h"
 #include "support/program_process.h"
 #include "support/unix_command.h"
+
+// The grid of the demo's window, 25 by 18 cells of 32 pixels, each outlined red when something is
+// in it and green when empty (COLORREF values, as a capture gives them).
+constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00;
+constexpr int kColumns = 25, kRows = 18, kCell = 32;
+
+// A cell's outline colour: the more frequent of pure red and pure green along its four edges
+// (birds drawn over an edge blend into it), or 0 when neither shows.
+inline uint32_t CellColour(const ClientPicture& picture, int column, int row) {
+  int red = 0, green = 0;
+  auto count = [&](int x, int y) {
+    uint32_t c = picture.at(x, y);
+    red += c == kRed;
+    green += c == kGreen;
+  };
+  int left = column * kCell, top = row * kCell;
+  for (int i = 0; i < kCell; ++i) {
+    count(left + i, top);
+    count(left + i, top + kCell - 1);
+    count(left, top + i);
+    count(left + kCell - 1, top + i);
+  }
+  if (red + green < 8) return 0;
+  return red > green ? kRed : kGreen;
+}
+
+struct GridReading {
+  uint32_t cells[kRows][kColumns];
+  int classified = 0;
+};
+
+inline GridReading ReadGrid(const ClientPicture& picture) {
+  GridReading grid{};
+  for (int row = 0; row < kRows; ++row)
+    for (int column = 0; column < kColumns; ++column) {
+      grid.cells[row][column] = CellColour(picture, column, row);
+      grid.classified += grid.cells[row][column] != 0;
+    }
+  return grid;
+}
+
+// A picture of a drawn frame: the window at its size with nearly every cell outlined (starting
+// Direct3D in a new process takes a while; a busy display may show the window black for a moment).
+inline bool FrameDrawn(const ClientPicture& picture) {
+  return picture.width == 800 && ReadGrid(picture).classified >= 400;
+}
 
 class DemoProcess {
  public:

@@ -9,43 +9,7 @@
 #include "support/wine_start.h"
 
 namespace {
-constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
-constexpr int kColumns = 25, kRows = 18, kCell = 32;
-
-// A cell's outline colour: the more frequent of pure red and pure green along its four edges
-// (birds drawn over an edge blend into it), or 0 when neither shows.
-uint32_t CellColour(const ClientPicture& picture, int column, int row) {
-  int red = 0, green = 0;
-  auto count = [&](int x, int y) {
-    uint32_t c = picture.at(x, y);
-    red += c == kRed;
-    green += c == kGreen;
-  };
-  int left = column * kCell, top = row * kCell;
-  for (int i = 0; i < kCell; ++i) {
-    count(left + i, top);
-    count(left + i, top + kCell - 1);
-    count(left, top + i);
-    count(left + kCell - 1, top + i);
-  }
-  if (red + green < 8) return 0;
-  return red > green ? kRed : kGreen;
-}
-
-struct GridReading {
-  uint32_t cells[kRows][kColumns];
-  int classified = 0;
-};
-
-GridReading ReadGrid(const ClientPicture& picture) {
-  GridReading grid{};
-  for (int row = 0; row < kRows; ++row)
-    for (int column = 0; column < kColumns; ++column) {
-      grid.cells[row][column] = CellColour(picture, column, row);
-      grid.classified += grid.cells[row][column] != 0;
-    }
-  return grid;
-}
+constexpr uint32_t kBlue = 0xFF0000, kWhite = 0xFFFFFF;
 
 // Pixels well inside the cells (away from every outline), outside the player's starting corner
 // and the count's text line, that are not black: what the birds put there.
@@ -75,7 +39,7 @@ ClientPicture CaptureOnceDrawn(DemoProcess& demo) {
   WaitUntil(
       [&] {
         picture = demo.Capture();
-        return picture.width == 800 && ReadGrid(picture).classified >= 400;
+        return FrameDrawn(picture);
       },
       30000);
   return picture;
@@ -103,7 +67,7 @@ ClientPicture DragPlayerTo(DemoProcess& demo, int x, int y) {
   EXPECT_TRUE(WaitUntil(
       [&] {
         released = demo.Capture();
-        return released.width == 800 && ReadGrid(released).classified >= 400 && MarkerDiscPixels(released, x, y) < 20;
+        return FrameDrawn(released) && MarkerDiscPixels(released, x, y) < 20;
       },
       10000))
       << "the player is still drawn held";

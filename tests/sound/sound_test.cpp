@@ -5,8 +5,8 @@
 #include "runtime/core/registry_internal.h"
 #include "runtime/core/runtime.h"
 #include "runtime/sound/sound_internal.h"
-#include "support/screen_fixture.h"
 #include "support/guarded_memory.h"
+#include "support/screen_fixture.h"
 #include "support/wave_image.h"
 
 namespace {

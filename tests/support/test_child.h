@@ -28,9 +28,8 @@ inline ::testing::AssertionResult RunTestChild(const char* filter, bool withoutA
   char program[MAX_PATH];
   GetModuleFileNameA(nullptr, program, sizeof program);
   std::string log = RunTempPath("test-child.log");
-  int code = RunUnixCommand(WineCommand(variables, program, std::string("--gtest_filter=") + filter) + " >" + log +
-                                " 2>&1",
-                            60000);
+  int code = RunUnixCommand(
+      WineCommand(variables, program, std::string("--gtest_filter=") + filter) + " >" + log + " 2>&1", 60000);
   std::string output = ReadFileBytes("Z:" + log);
   DeleteFileA(("Z:" + log).c_str());
   if (code == 0 && output.find("[  PASSED  ] 1 test.") != std::string::npos &&

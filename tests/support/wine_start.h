@@ -19,8 +19,8 @@ inline std::string WineCommand(const std::string& variables, const std::string& 
 class NoAudioConfig {
  public:
   NoAudioConfig()
-      : path_(WriteRunTempFile("no-audio.conf", "pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n")) {
-  }
+      : path_(WriteRunTempFile("no-audio.conf",
+                               "pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n")) {}
   ~NoAudioConfig() {
     if (!path_.empty()) DeleteFileA(path_.c_str());
   }
