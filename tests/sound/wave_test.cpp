@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "support/guarded_memory.h"
 #include "support/wave_image.h"
 
@@ -98,8 +101,13 @@ TEST(WaveImage, DamagedImagesFailWithTheirReason) {
   for (const std::string& bad : {withField(2, {0, 0}), withField(4, Le32(0)), withField(4, Le32(0xFFFFFFFF)),
                                  withField(12, {3, 0}), withField(14, {12, 0}), withField(2, {33, 0})})
     EXPECT_EQ(ResultOf(WaveFile(Chunk("fmt ", bad) + Chunk("data", "abcd")), 0), kWaveBadFormat);
-  for (WaveResult result : {kWaveNotRiff, kWaveNoFormat, kWaveBadFormat, kWaveNoData, kWaveDataCut})
-    EXPECT_STRNE(WaveResultText(result), WaveResultText(kWaveReady));
+  // Each result has a text of its own for the reason a sound could not be made.
+  std::set<std::string> texts;
+  for (WaveResult result : {kWaveReady, kWaveNotRiff, kWaveNoFormat, kWaveBadFormat, kWaveNoData, kWaveDataCut}) {
+    EXPECT_STRNE(WaveResultText(result), "") << result;
+    texts.insert(WaveResultText(result));
+  }
+  EXPECT_EQ(texts.size(), 6u);
 }
 
 TEST(WaveImage, GivenLengthBoundsTheWalkRatherThanTheRiffSize) {
