@@ -9,6 +9,7 @@
 #include <string>
 
 #include "e2e/demo_process.h"
+#include "support/file_bytes.h"
 #include "support/program_run.h"
 #include "support/unix_command.h"
 

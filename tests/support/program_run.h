@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "support/file_bytes.h"
 #include "support/unix_command.h"
 
 struct ProgramRun {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "support/file_bytes.h"
 #include "support/unix_command.h"
 #include "support/wine_start.h"
 

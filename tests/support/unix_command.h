@@ -7,8 +7,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 // A path under /tmp (Unix form) for a file or folder of this test program: test runs of other work
@@ -33,14 +31,6 @@ inline std::string UnixPath(const std::string& windowsPath) {
   for (char& c : path)
     if (c == '\\') c = '/';
   return path;
-}
-
-// A file's whole contents ("" when it cannot be read).
-inline std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 // Writes bytes to the file RunTempPath(name); its Windows path, or "" when it could not be written.
