@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WaveImage wave;
   memset(&wave, 0xA5, sizeof wave);
   WaveResult result = ReadWaveImage(image, length, &wave);
-  Check(WaveResultText(result)[0] != '\0');
+  Check(result >= kWaveReady && result <= kWaveDataCut);  // a known result, each with a text of its own
   if (result == kWaveReady) {
     size_t end = length ? (size_t)length : (size_t)Read32(image + 4) + 8;
     Check(wave.samples >= image + 28);  // after the RIFF header, the format chunk and a chunk header

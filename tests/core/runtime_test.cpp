@@ -1,7 +1,7 @@
 // StartRuntime and EndRuntime in processes of their own, in which nothing was started before:
 // every library starts, starting one again takes nothing more, everything is released at the end,
 // and a machine without an audio device still gets every other library with the reason why sound
-// is missing.
+// is missing, and no sound.
 #include "runtime/core/runtime.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +20,7 @@
 #include "runtime/window/window_internal.h"
 #include "support/error_text.h"
 #include "support/test_child.h"
+#include "support/wave_image.h"
 
 namespace {
 // What is held of the devices, for comparing before and after a second start.
@@ -65,9 +66,7 @@ TEST(RuntimeChild, StartsEveryLibraryOnceAndEndsThemAll) {
   ASSERT_NE(OpenWindow(0, 0, 0, 64, 48, "runtime", kWindowHidden), 0) << RuntimeErrorText();
   HWND window = WindowHandle(0);
   ASSERT_EQ(OpenWindowedScreen(window, 0, 0, 64, 48, 0, 0, 0), 1) << RuntimeErrorText();
-  std::string image = "RIFF" + std::string("\x28\0\0\0", 4) + "WAVEfmt " + std::string("\x10\0\0\0\1\0\1\0", 8) +
-                      std::string("\x22\x56\0\0\x22\x56\0\0\1\0\x08\0", 12) + "data" + std::string("\4\0\0\0", 4) +
-                      "abcd";
+  std::string image = WaveFile(Chunk("fmt ", PcmFormat()) + Chunk("data", Samples(4)));
   intptr_t sound = CreateSoundFromMemory(AnyID, image.data(), (int32_t)image.size());
   ASSERT_NE(sound, 0) << RuntimeErrorText();
 
@@ -97,6 +96,17 @@ TEST(RuntimeChild, WithoutAudioEveryOtherLibraryStartsAndSoundSaysWhy) {
   EXPECT_EQ(gKeyboard.status, kKeyboardReady);
   EXPECT_NE(g3DSprites.direct3D, nullptr);
   EXPECT_EQ(gNetwork.started, 1);
+  EXPECT_EQ(gSound.directSound, nullptr);
+
+  // Sound started alone fails the same way and makes nothing.
+  EXPECT_EQ(InitSound(), 0);
+  EXPECT_EQ(std::string(RuntimeErrorText()).rfind("sound: ", 0), 0u) << RuntimeErrorText();
+  EXPECT_EQ(gSound.directSound, nullptr);
+  std::string image = WaveFile(Chunk("fmt ", PcmFormat()) + Chunk("data", Samples(16)));
+  EXPECT_EQ(CreateSoundFromMemory(AnyID, image.data(), 0), 0);
+  EndSound();
+  EXPECT_EQ(gSound.module, nullptr);
+
   EXPECT_EQ(StartRuntime(kRuntimeAll & ~kRuntimeSound), 1) << "without sound nothing is missing";
   EXPECT_STREQ(RuntimeErrorText(), "");
   EndRuntime();
@@ -106,6 +116,6 @@ TEST(RuntimeChild, WithoutAudioEveryOtherLibraryStartsAndSoundSaysWhy) {
 
 TEST(RuntimeLife, RunsInAFreshProcess) {
   if (IsTestChild()) GTEST_SKIP();
-  EXPECT_EQ(RunTestChild("RuntimeChild.StartsEveryLibraryOnceAndEndsThemAll"), 0);
-  EXPECT_EQ(RunTestChild("RuntimeChild.WithoutAudioEveryOtherLibraryStartsAndSoundSaysWhy", true), 0);
+  EXPECT_TRUE(RunTestChild("RuntimeChild.StartsEveryLibraryOnceAndEndsThemAll"));
+  EXPECT_TRUE(RunTestChild("RuntimeChild.WithoutAudioEveryOtherLibraryStartsAndSoundSaysWhy", true));
 }

@@ -4,12 +4,12 @@
 // empty folder outside the build, run from there.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 
 #include "e2e/demo_process.h"
+#include "support/file_bytes.h"
 #include "support/program_run.h"
 #include "support/unix_command.h"
 
@@ -22,31 +22,17 @@ const std::set<std::string> kSystemDlls = {
     "gdi32.dll",    "imm32.dll",    "kernel32.dll", "msvcrt.dll", "ole32.dll",  "oleaut32.dll",
     "shell32.dll",  "user32.dll",   "version.dll",  "winmm.dll",  "ws2_32.dll", "wsock32.dll"};
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // An archive unpacked into a fresh folder under /tmp, removed again at the end.
 class UnpackedArchive {
  public:
-  explicit UnpackedArchive(const std::string& archive) {
-    static int count = 0;
-    unixFolder_ = RunTempPath("dist-" + std::to_string(++count));
-    unpacked_ = RunUnixCommand("rm -rf " + unixFolder_ + " && mkdir " + unixFolder_ + " && cd " + unixFolder_ +
-                                   " && cmake -E tar xf '" + archive + "'",
-                               60000) == 0;
-    folder_ = "Z:" + unixFolder_;
-    for (char& c : folder_)
-      if (c == '/') c = '\\';
+  explicit UnpackedArchive(const std::string& archive) : folder_("dist-" + std::to_string(++count_)) {
+    unpacked_ = folder_.made() &&
+                RunUnixCommand("cd " + folder_.unixPath() + " && cmake -E tar xf '" + archive + "'", 60000) == 0;
   }
-  ~UnpackedArchive() { RunUnixCommand("rm -rf " + unixFolder_ + " " + unixFolder_ + "-objdump.txt"); }
 
   bool unpacked() const { return unpacked_; }
-  const std::string& folder() const { return folder_; }
-  std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
+  std::string folder() const { return folder_.windowsPath(); }
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
 
   std::set<std::string> Names() const {
     std::set<std::string> names;
@@ -68,10 +54,12 @@ class UnpackedArchive {
     std::set<std::string> dlls;
   };
   Executable Inspect(const std::string& program) const {
-    std::string report = unixFolder_ + "-objdump.txt";
+    std::string report = RunTempPath("dist-objdump.txt");
     Executable executable;
-    RunUnixCommand(std::string(HURZ_TEST_OBJDUMP) + " -p " + unixFolder_ + "/" + program + " > " + report, 30000);
-    std::istringstream lines(ReadFile("Z:" + report));
+    RunUnixCommand(std::string(HURZ_TEST_OBJDUMP) + " -p " + folder_.unixPath() + "/" + program + " > " + report,
+                   30000);
+    std::istringstream lines(ReadFileBytes("Z:" + report));
+    DeleteFileA(("Z:" + report).c_str());
     auto after = [](const std::string& line, const std::string& label) {
       size_t at = line.find(label);
       return at == std::string::npos ? std::string() : line.substr(at + label.size());
@@ -87,7 +75,8 @@ class UnpackedArchive {
   }
 
  private:
-  std::string unixFolder_, folder_;
+  static inline int count_ = 0;
+  RunTempFolder folder_;
   bool unpacked_ = false;
 };
 
@@ -103,9 +92,9 @@ TEST(DistArchives, HoldTheFilesWhoseProgramsAreOfTheirWidthAndNeedOnlySystemDlls
     UnpackedArchive archive(expected.archive);
     ASSERT_TRUE(archive.unpacked());
     EXPECT_EQ(archive.Names(), kContents);
-    birds[n++] = ReadFile(archive.Path("squeaker_bird.png"));
+    birds[n++] = ReadFileBytes(archive.Path("squeaker_bird.png"));
 
-    std::string readme = ReadFile(archive.Path("README.txt"));
+    std::string readme = ReadFileBytes(archive.Path("README.txt"));
     size_t lineEnds = 0, crlf = 0;
     for (size_t i = 1; i < readme.size(); ++i)
       if (readme[i] == '\n') ++lineEnds, crlf += readme[i - 1] == '\r';

@@ -1,6 +1,7 @@
 // The demonstration as a user meets it: hurz.exe started as its own process, its window found,
-// its client area captured from the X display, and the pointer and keys driven with xdotool, each
-// press made with the window in front and repeated when the demo did not see it.
+// its client area captured from the X display and its grid read from it, and the pointer and keys
+// driven with xdotool, each press made with the window in front and repeated when the demo did not
+// see it.
 #pragma once
 #include <windows.h>
 
@@ -10,63 +11,83 @@
 
 #include "support/client_capture.h"
 #include "support/foreground.h"
+#include "support/program_process.h"
 #include "support/unix_command.h"
+
+// The grid of the demo's window, 25 by 18 cells of 32 pixels, each outlined red when something is
+// in it and green when empty (COLORREF values, as a capture gives them).
+constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00;
+constexpr int kColumns = 25, kRows = 18, kCell = 32;
+
+// A cell's outline colour: the more frequent of pure red and pure green along its four edges
+// (birds drawn over an edge blend into it), or 0 when neither shows.
+inline uint32_t CellColour(const ClientPicture& picture, int column, int row) {
+  int red = 0, green = 0;
+  auto count = [&](int x, int y) {
+    uint32_t c = picture.at(x, y);
+    red += c == kRed;
+    green += c == kGreen;
+  };
+  int left = column * kCell, top = row * kCell;
+  for (int i = 0; i < kCell; ++i) {
+    count(left + i, top);
+    count(left + i, top + kCell - 1);
+    count(left, top + i);
+    count(left + kCell - 1, top + i);
+  }
+  if (red + green < 8) return 0;
+  return red > green ? kRed : kGreen;
+}
+
+struct GridReading {
+  uint32_t cells[kRows][kColumns];
+  int classified = 0;
+};
+
+inline GridReading ReadGrid(const ClientPicture& picture) {
+  GridReading grid{};
+  for (int row = 0; row < kRows; ++row)
+    for (int column = 0; column < kColumns; ++column) {
+      grid.cells[row][column] = CellColour(picture, column, row);
+      grid.classified += grid.cells[row][column] != 0;
+    }
+  return grid;
+}
+
+// A picture of a drawn frame: the window at its size with nearly every cell outlined (starting
+// Direct3D in a new process takes a while; a busy display may show the window black for a moment).
+inline bool FrameDrawn(const ClientPicture& picture) {
+  return picture.width == 800 && ReadGrid(picture).classified >= 400;
+}
 
 class DemoProcess {
  public:
   // Starts hurz.exe from programDir (the build's bin folder when empty) in the given working
   // folder (the program's folder when empty).
   // A demo of an earlier test can still show on the display for a moment after its process ended:
-  // its window would hide this one's, so the start waits until none is seen.
+  // its window would hide this one's, so the start waits until none is seen, and fails when one
+  // stays.
   bool Start(const std::string& workingDir = "", const std::string& programDir = "") {
-    WaitUntil([] { return RunUnixCommand("xdotool search --onlyvisible --name '^hurz$'") == 1; }, 30000);
-    std::string bin = programDir.empty() ? HURZ_TEST_BIN_DIR : programDir;
-    std::string line = "\"" + bin + "\\hurz.exe\"";
-    std::string dir = workingDir.empty() ? bin : workingDir;
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &process_))
+    if (!WaitUntil([] { return RunUnixCommand("xdotool search --onlyvisible --name '^hurz$'") == 1; }, 30000))
       return false;
-    CloseHandle(process_.hThread);
-    process_.hThread = nullptr;
-    return true;
-  }
-
-  ~DemoProcess() {
-    if (!process_.hProcess) return;
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.hProcess, 99);
-      // Gone with its window before the next test looks for one; a busy machine takes its time.
-      WaitForSingleObject(process_.hProcess, 30000);
-    }
-    CloseHandle(process_.hProcess);
+    std::string bin = programDir.empty() ? HURZ_TEST_BIN_DIR : programDir;
+    return process_.Start(bin + "\\hurz.exe", "", workingDir);
   }
 
   // The demo's window 0 once it is shown, and in front as the demo's start leaves it (briefly
   // waited for; a test that sends input brings it to the front itself).
   HWND WaitForWindow(DWORD timeoutMs = 30000) {
-    HWND window = nullptr;
-    WaitUntil(
-        [&] {
-          window = OwnWindow();
-          return (window && IsWindowVisible(window)) || Exited();
-        },
-        timeoutMs);
-    if (!window || !IsWindowVisible(window) || Exited()) return nullptr;
+    HWND window = process_.WaitForWindow("WindowClass_0", "hurz", timeoutMs);
+    if (!window) return nullptr;
     window_ = window;
     WaitUntil([&] { return GetForegroundWindow() == window; }, 5000);
     return window;
   }
 
-  bool Exited() { return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
+  bool Exited() const { return process_.Exited(); }
 
   // The exit code once the program ended within the timeout, else -1.
-  long WaitForExit(DWORD timeoutMs = 10000) {
-    if (!process_.hProcess || WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return static_cast<long>(code);
-  }
+  long WaitForExit(DWORD timeoutMs = 10000) const { return process_.WaitForExit(timeoutMs); }
 
   HWND window() const { return window_; }
 
@@ -94,16 +115,6 @@ class DemoProcess {
   }
 
  private:
-  // This process's window 0: a demo of an earlier test may still be on its way out.
-  HWND OwnWindow() const {
-    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "WindowClass_0", "hurz"));) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(window, &owner);
-      if (owner == process_.dwProcessId) return window;
-    }
-    return nullptr;
-  }
-
-  PROCESS_INFORMATION process_{};
+  ProgramProcess process_;
   HWND window_ = nullptr;
 };

@@ -6,45 +6,10 @@
 #include <thread>
 
 #include "e2e/demo_process.h"
+#include "support/wine_start.h"
 
 namespace {
-constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
-constexpr int kColumns = 25, kRows = 18, kCell = 32;
-
-// A cell's outline colour: the more frequent of pure red and pure green along its four edges
-// (birds drawn over an edge blend into it), or 0 when neither shows.
-uint32_t CellColour(const ClientPicture& picture, int column, int row) {
-  int red = 0, green = 0;
-  auto count = [&](int x, int y) {
-    uint32_t c = picture.at(x, y);
-    red += c == kRed;
-    green += c == kGreen;
-  };
-  int left = column * kCell, top = row * kCell;
-  for (int i = 0; i < kCell; ++i) {
-    count(left + i, top);
-    count(left + i, top + kCell - 1);
-    count(left, top + i);
-    count(left + kCell - 1, top + i);
-  }
-  if (red + green < 8) return 0;
-  return red > green ? kRed : kGreen;
-}
-
-struct GridReading {
-  uint32_t cells[kRows][kColumns];
-  int classified = 0;
-};
-
-GridReading ReadGrid(const ClientPicture& picture) {
-  GridReading grid{};
-  for (int row = 0; row < kRows; ++row)
-    for (int column = 0; column < kColumns; ++column) {
-      grid.cells[row][column] = CellColour(picture, column, row);
-      grid.classified += grid.cells[row][column] != 0;
-    }
-  return grid;
-}
+constexpr uint32_t kBlue = 0xFF0000, kWhite = 0xFFFFFF;
 
 // Pixels well inside the cells (away from every outline), outside the player's starting corner
 // and the count's text line, that are not black: what the birds put there.
@@ -74,7 +39,7 @@ ClientPicture CaptureOnceDrawn(DemoProcess& demo) {
   WaitUntil(
       [&] {
         picture = demo.Capture();
-        return picture.width == 800 && ReadGrid(picture).classified >= 400;
+        return FrameDrawn(picture);
       },
       30000);
   return picture;
@@ -102,7 +67,7 @@ ClientPicture DragPlayerTo(DemoProcess& demo, int x, int y) {
   EXPECT_TRUE(WaitUntil(
       [&] {
         released = demo.Capture();
-        return released.width == 800 && ReadGrid(released).classified >= 400 && MarkerDiscPixels(released, x, y) < 20;
+        return FrameDrawn(released) && MarkerDiscPixels(released, x, y) < 20;
       },
       10000))
       << "the player is still drawn held";
@@ -282,10 +247,10 @@ TEST_F(Demo, OutOfFrontItShowsNoFocusAndIgnoresEscape) {
 }
 
 TEST(DemoWithoutItsPicture, RunsWithGridAndBoxesButNoBirds) {
-  std::string folder = "Z:" + RunTempPath("e2e-nobird");
-  CreateDirectoryA(folder.c_str(), nullptr);
+  RunTempFolder folder("e2e-nobird");
+  ASSERT_TRUE(folder.made());
   DemoProcess demo;
-  ASSERT_TRUE(demo.Start(folder));
+  ASSERT_TRUE(demo.Start(folder.windowsPath()));
   ASSERT_NE(demo.WaitForWindow(), nullptr);
   ASSERT_TRUE(demo.BringToFront(400, 300));
   ClientPicture picture = CaptureOnceDrawn(demo);
@@ -307,17 +272,14 @@ struct FailedStart {
   long exitCode = -2;
 };
 
-// Wine takes the audio set-up and the DLL overrides from the Unix environment a process starts
-// with, so the demo is started from a Unix shell with the given variables.
+// The demo started from a Unix shell in its folder with the given variables.
 FailedStart StartWithEnvironment(const std::string& variables) {
   std::string bin = HURZ_TEST_BIN_DIR;
-  std::string unixBin = bin.substr(2);
-  for (char& c : unixBin)
-    if (c == '\\') c = '/';
   // The Windows exit code is read from the process itself: the loader's status seen by the shell
   // can be a kill signal when Wine tears down the process's leftover threads.
   std::thread demo([&] {
-    RunUnixCommand("cd '" + unixBin + "' && " + variables + " /usr/lib/wine/wine64 ./hurz.exe >/dev/null 2>&1", 60000);
+    RunUnixCommand("cd '" + UnixPath(bin) + "' && " + WineCommand(variables, bin + "\\hurz.exe") + " >/dev/null 2>&1",
+                   60000);
   });
   HWND box = nullptr;
   for (int i = 0; i < 400 && !box; ++i) {
@@ -347,19 +309,13 @@ FailedStart StartWithEnvironment(const std::string& variables) {
   return result;
 }
 
-// An ALSA configuration whose default device does not exist.
 TEST(DemoWithoutSound, ReportsInitSoundAndEndsWithZero) {
-  std::string config = RunTempPath("e2e-noaudio.conf");
-  std::string winConfig = "Z:" + config;
-  FILE* file = fopen(winConfig.c_str(), "w");
-  ASSERT_NE(file, nullptr);
-  fputs("pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n", file);
-  fclose(file);
-  FailedStart start = StartWithEnvironment(std::string("ALSA_CONFIG_PATH=") + config);
+  NoAudioConfig noAudio;
+  ASSERT_TRUE(noAudio.written());
+  FailedStart start = StartWithEnvironment(noAudio.Variable());
   EXPECT_EQ(start.text, "InitSound() failed !");
   EXPECT_FALSE(start.windowOpen) << "no window before sound";
   EXPECT_EQ(start.exitCode, 0);
-  DeleteFileA(winConfig.c_str());
 }
 
 // Without DirectDraw, or without DirectInput (sprites start the keyboard), sprites cannot start.

@@ -14,7 +14,7 @@
 #include "support/png_writer.h"
 
 namespace {
-constexpr int kCell = 32, kGridBottom = 18 * kCell;
+constexpr int kGridBottom = kRows * kCell;
 constexpr int kPlayerSize = 50, kDiscRadius = 32;
 constexpr uint32_t kLeftDisc = 0x2010C0, kRightDisc = 0x10C020, kKeyDisc = 0x808080;  // COLORREF
 
@@ -181,12 +181,6 @@ int CountColour(const ClientPicture& picture, uint32_t colour, const Box& box) {
   return n;
 }
 
-// A picture of a drawn frame: the green outlines of the empty cells show (a busy display may show
-// the window black for a moment).
-bool Drawn(const ClientPicture& picture) {
-  return picture.width == 800 && CountColour(picture, 0x00FF00, Box{0, 0, 800, kGridBottom}) > 2000;
-}
-
 // The held player's sprite near the pointer: its pixels (blue well above the disc's own) and the
 // direction from its blue half to its magenta half, in degrees.
 struct HeldSprite {
@@ -220,16 +214,12 @@ HeldSprite ReadHeldSprite(const ClientPicture& picture, int px, int py, uint32_t
 class DemoWithMarkedBirds : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string folder = "Z:" + RunTempPath("e2e-marked");
-    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(folder_.made());
     std::string png = MarkedBirdPng();
     ASSERT_FALSE(png.empty());
-    FILE* file = fopen((folder + "\\squeaker_bird.png").c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    fwrite(png.data(), 1, png.size(), file);
-    fclose(file);
+    ASSERT_FALSE(WriteRunTempFile("e2e-marked/squeaker_bird.png", png).empty());
     RunUnixCommand("xdotool mousemove 1000 900");
-    ASSERT_TRUE(demo_.Start(folder));
+    ASSERT_TRUE(demo_.Start(folder_.windowsPath()));
     ASSERT_NE(demo_.WaitForWindow(), nullptr);
     ASSERT_TRUE(demo_.BringToFront(400, 300));
     // Starting Direct3D in a new process can take a few seconds.
@@ -265,7 +255,7 @@ class DemoWithMarkedBirds : public ::testing::Test {
       WaitUntil(
           [&] {
             two = demo_.Capture();
-            if (!Drawn(two)) return false;
+            if (!FrameDrawn(two)) return false;
             double turned = std::fmod(ReadHeldSprite(two, x, y, disc).pointing - before + 720, 360);
             return turned > 1 && turned < 359;
           },
@@ -281,12 +271,13 @@ class DemoWithMarkedBirds : public ::testing::Test {
     WaitUntil(
         [&] {
           released = demo_.Capture();
-          return Drawn(released) && CountColour(released, disc, quarter) == 0;
+          return FrameDrawn(released) && CountColour(released, disc, quarter) == 0;
         },
         10000);
     return released;
   }
 
+  RunTempFolder folder_{"e2e-marked"};  // removed after the demo that runs in it has ended
   DemoProcess demo_;
   ClientPicture first_;
   Flock flock_;

@@ -9,6 +9,7 @@
 
 #include "support/client_capture.h"
 #include "support/foreground.h"
+#include "support/program_process.h"
 #include "support/unix_command.h"
 
 namespace {
@@ -41,51 +42,17 @@ int CountColour(const ClientPicture& shot, uint32_t colour) {
   return n;
 }
 
-class GameProcess {
- public:
-  bool Start() {
-    std::string dir = HURZ_TEST_EXAMPLES_DIR "/game";
-    std::string line = "\"" + dir + "/game.exe\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &process_);
-  }
-  ~GameProcess() {
-    if (!process_.hProcess) return;
-    RunUnixCommand("xdotool keyup Right Down space Escape");
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.hProcess, 99);
-      WaitForSingleObject(process_.hProcess, 5000);
-    }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-  }
-  // The exit code once the game ended within the timeout, else -1.
-  long ExitCode(DWORD timeoutMs) {
-    if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return static_cast<long>(code);
-  }
-
- private:
-  PROCESS_INFORMATION process_{};
+// The game, whose keys a failed test left held are let go before it ends.
+struct Game : ProgramProcess {
+  ~Game() { RunUnixCommand("xdotool keyup Right Down space Escape"); }
 };
-
-HWND WaitForVisibleWindow(DWORD timeoutMs) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50)) {
-    HWND window = FindWindowA("WindowClass_0", "hurz game");
-    if (window && IsWindowVisible(window)) return window;
-  }
-  return nullptr;
-}
 
 }  // namespace
 
 TEST(GameExample, ArrowsMoveTheCreatureSpaceRingsTheChimeAndEscapeEnds) {
-  GameProcess game;
-  ASSERT_TRUE(game.Start());
-  HWND window = WaitForVisibleWindow(30000);
+  Game game;
+  ASSERT_TRUE(game.Start(HURZ_TEST_EXAMPLES_DIR "/game/game.exe"));
+  HWND window = game.WaitForWindow("WindowClass_0", "hurz game");
   ASSERT_NE(window, nullptr) << "no game window";
   ASSERT_TRUE(BringToFront(window)) << "the game window does not come to the front";
 
@@ -124,6 +91,6 @@ TEST(GameExample, ArrowsMoveTheCreatureSpaceRingsTheChimeAndEscapeEnds) {
   EXPECT_TRUE(WaitUntil([&] { return CaptureClientArea(window).at(kLightX, kLightY) != kLightGreen; }, 15000))
       << "the chime went on after the space bar was let go";
 
-  EXPECT_TRUE(PressKeyUntil(window, "Escape", [&] { return game.ExitCode(0) != -1; })) << "Escape did not end it";
-  EXPECT_EQ(game.ExitCode(10000), 0);
+  EXPECT_TRUE(PressKeyUntil(window, "Escape", [&] { return game.Exited(); })) << "Escape did not end it";
+  EXPECT_EQ(game.WaitForExit(10000), 0);
 }

@@ -3,15 +3,13 @@
 // the runtime's own sizing, and ended by Escape; a file that is no picture gives a message box.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/client_capture.h"
 #include "support/foreground.h"
 #include "support/png_writer.h"
-#include "support/program_run.h"
+#include "support/program_process.h"
 
 namespace {
 constexpr int kWidth = 161, kHeight = 93;  // odd sizes, so no power of two hides a misplaced texel
@@ -20,14 +18,6 @@ constexpr int kWidth = 161, kHeight = 93;  // odd sizes, so no power of two hide
 uint32_t PixelAt(int x, int y) {
   uint32_t red = (x * 37) & 0xFF, green = (y * 53) & 0xFF, blue = (((x + y) * 11) & 0xFF) | 1;
   return red | (green << 8) | (blue << 16);  // COLORREF, as the capture gives it
-}
-
-std::string WriteFile(const std::string& path, const std::string& bytes) {
-  FILE* out = fopen(path.c_str(), "wb");
-  if (!out) return "";
-  fwrite(bytes.data(), 1, bytes.size(), out);
-  fclose(out);
-  return path;
 }
 
 std::string PicturePng() {
@@ -41,35 +31,7 @@ std::string PicturePng() {
   return WritePng(d, rows);
 }
 
-// view-image on a file, run in a thread of its own while the test looks at its windows.
-struct Viewer {
-  ProgramRun run;
-  std::thread thread;
-  explicit Viewer(const std::string& file)
-      : thread([this, file] {
-          run = RunProgram("\"" HURZ_TEST_EXAMPLES_DIR "/view-image/view-image.exe\" " + file, 60000);
-        }) {}
-  long ExitCode() {
-    thread.join();
-    return run.exitCode;
-  }
-  ~Viewer() {
-    if (!thread.joinable()) return;
-    if (HWND window = FindWindowA("WindowClass_0", nullptr)) PostMessageA(window, WM_CLOSE, 0, 0);
-    thread.join();
-  }
-};
-
-HWND WaitForWindow(const char* className, const std::string& title) {
-  HWND window = nullptr;
-  WaitUntil(
-      [&] {
-        window = FindWindowA(className, title.c_str());
-        return window && IsWindowVisible(window);
-      },
-      30000);
-  return window;
-}
+constexpr const char* kViewImage = HURZ_TEST_EXAMPLES_DIR "/view-image/view-image.exe";
 
 // Captures until the picture, scaled by a whole factor, shows (starting Direct3D takes a while);
 // gives the number of pixels that still differ, and the first of them.
@@ -92,11 +54,12 @@ int CaptureUntilShown(HWND window, int scale, std::string* first) {
 }  // namespace
 
 TEST(ViewImage, ShowsAPngPixelForPixelFollowsTheSizingAndEndsOnEscape) {
-  std::string file = WriteFile("Z:" + RunTempPath("view-image-test.png"), PicturePng());
+  std::string file = WriteRunTempFile("view-image-test.png", PicturePng());
   ASSERT_FALSE(file.empty());
   SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);  // the runtime sizes windows itself
-  Viewer viewer(file);
-  HWND window = WaitForWindow("WindowClass_0", file);  // titled with the file's name
+  ProgramProcess viewer;
+  ASSERT_TRUE(viewer.Start(kViewImage, file));
+  HWND window = viewer.WaitForWindow("WindowClass_0", file);  // titled with the file's name
   ASSERT_NE(window, nullptr);
   RECT r;
   GetClientRect(window, &r);
@@ -120,20 +83,21 @@ TEST(ViewImage, ShowsAPngPixelForPixelFollowsTheSizingAndEndsOnEscape) {
 
   // Escape typed on the test display with the window in front, until the viewer has ended.
   EXPECT_TRUE(PressKeyUntil(window, "Escape", [&] { return !IsWindow(window); }));
-  EXPECT_EQ(viewer.ExitCode(), 0);
+  EXPECT_EQ(viewer.WaitForExit(30000), 0);
   DeleteFileA(file.c_str());
 }
 
 TEST(ViewImage, AFileThatIsNoPictureGivesAMessageBoxAndExitCodeOne) {
-  std::string file = WriteFile("Z:" + RunTempPath("view-image-test.txt"), "this is no picture\n");
+  std::string file = WriteRunTempFile("view-image-test.txt", "this is no picture\n");
   ASSERT_FALSE(file.empty());
-  Viewer viewer(file);
-  HWND box = WaitForWindow("#32770", "view-image");
+  ProgramProcess viewer;
+  ASSERT_TRUE(viewer.Start(kViewImage, file));
+  HWND box = viewer.WaitForWindow("#32770", "view-image");
   ASSERT_NE(box, nullptr) << "no message box";
   char text[256] = {};
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
   EXPECT_NE(std::string(text).find("is no picture"), std::string::npos) << text;
   PostMessageA(box, WM_COMMAND, IDOK, 0);  // as a click on OK
-  EXPECT_EQ(viewer.ExitCode(), 1);
+  EXPECT_EQ(viewer.WaitForExit(30000), 1);
   DeleteFileA(file.c_str());
 }

@@ -4,13 +4,13 @@
 #include <windows.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "runtime/screen/bmp_file.h"
 #include "runtime/screen/image_decoders_internal.h"
 #include "support/bmp_images.h"
+#include "support/file_bytes.h"
 #include "support/png_writer.h"
 #include "support/program_run.h"
 
@@ -21,13 +21,6 @@ std::string BinPath(const std::string& name) { return std::string(HURZ_TEST_BIN_
 // Runs decode-image with the given arguments.
 ProgramRun RunDecodeImage(const std::string& arguments) {
   return RunProgram("\"" + BinPath("decode-image.exe") + "\" " + arguments);
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 }  // namespace

@@ -6,25 +6,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "runtime/screen/image_decoders_internal.h"
+#include "support/file_bytes.h"
 #include "support/guarded_memory.h"
 #include "support/png_writer.h"
 
 namespace {
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // The .png files of a folder, sorted by name.
 std::vector<std::string> PngFiles(const std::string& folder) {

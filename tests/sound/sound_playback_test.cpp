@@ -10,16 +10,16 @@
 #include <gtest/gtest.h>
 #include <mmsystem.h>
 
-#include <cstdio>
 #include <string>
 
 #include "runtime/core/runtime.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_internal.h"
 #include "support/error_text.h"
+#include "support/foreground.h"
 #include "support/screen_fixture.h"
 #include "support/unix_command.h"
-#include "wave_image.h"
+#include "support/wave_image.h"
 
 namespace {
 
@@ -28,25 +28,9 @@ std::string WaveOfMs(int ms) {
   return WaveFile(Chunk("fmt ", PcmFormat()) + Chunk("data", std::string(size_t(88200) * ms / 1000 / 4 * 4, '\0')));
 }
 
-std::string WriteTempFile(const char* name, const std::string& bytes) {
-  std::string path = "Z:" + RunTempPath(std::string("sound-") + name);
-  FILE* out = fopen(path.c_str(), "wb");
-  if (!out) return "";
-  fwrite(bytes.data(), 1, bytes.size(), out);
-  fclose(out);
-  return path;
-}
-
 IDirectSoundBuffer* BufferOf(ObjectNumber number) {
   auto* record = static_cast<SoundRecord*>(RegistryLookup(gSound.sounds, number));
   return record ? record->buffer : nullptr;
-}
-
-// Waits, a bounded time, for a sound's status to become the one expected.
-bool StatusBecomes(ObjectNumber number, int32_t expected, DWORD timeoutMs) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(10))
-    if (SoundStatus(number) == expected) return true;
-  return SoundStatus(number) == expected;
 }
 
 class SoundPlayback : public ::testing::Test {
@@ -58,8 +42,8 @@ class SoundPlayback : public ::testing::Test {
 };
 
 TEST_F(SoundPlayback, ALoadedSoundPlaysOnceEndsByItselfAndStopsOnRequest) {
-  std::string shortFile = WriteTempFile("short.wav", WaveOfMs(60));
-  std::string longFile = WriteTempFile("long.wav", WaveOfMs(3000));
+  std::string shortFile = WriteRunTempFile("sound-short.wav", WaveOfMs(60));
+  std::string longFile = WriteRunTempFile("sound-long.wav", WaveOfMs(3000));
   intptr_t brief = LoadSound(AnyID, shortFile.c_str());
   ASSERT_NE(brief, 0) << RuntimeErrorText();
   EXPECT_STREQ(RuntimeErrorText(), "");
@@ -79,7 +63,7 @@ TEST_F(SoundPlayback, ALoadedSoundPlaysOnceEndsByItselfAndStopsOnRequest) {
   EXPECT_EQ(play, 0u) << "StopSound rewinds";
 
   EXPECT_EQ(PlaySound(brief), 1);
-  EXPECT_TRUE(StatusBecomes(brief, 0, 5000)) << "a sound played once ends by itself";
+  EXPECT_TRUE(WaitUntil([&] { return SoundStatus(brief) == 0; }, 5000)) << "a sound played once ends by itself";
   EXPECT_EQ(PlaySound(brief, kSoundLoop), 1);
   Sleep(300);  // five times its length
   EXPECT_EQ(SoundStatus(brief), 1) << "a looping sound goes on";
@@ -87,7 +71,7 @@ TEST_F(SoundPlayback, ALoadedSoundPlaysOnceEndsByItselfAndStopsOnRequest) {
   BufferOf(brief)->GetStatus(&status);
   EXPECT_TRUE(status & DSBSTATUS_LOOPING);
   EXPECT_EQ(PlaySound(brief, 0), 1) << "playing again restarts it, now once";
-  EXPECT_TRUE(StatusBecomes(brief, 0, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return SoundStatus(brief) == 0; }, 5000));
   DeleteSound(brief);
   DeleteSound(3);
   DeleteFileA(shortFile.c_str());
@@ -163,7 +147,7 @@ TEST_F(SoundPlayback, EveryCommandRefusesANumberWithoutASoundAndSaysSo) {
 // Files that are no usable WAVE file are refused with their reason, and the number keeps its sound.
 TEST_F(SoundPlayback, FilesThatAreNoUsableWaveAreRefusedWithTheirReason) {
   std::string good = WaveOfMs(50);
-  std::string goodFile = WriteTempFile("good.wav", good);
+  std::string goodFile = WriteRunTempFile("sound-good.wav", good);
   ASSERT_NE(LoadSound(6, goodFile.c_str()), 0) << RuntimeErrorText();
   IDirectSoundBuffer* kept = BufferOf(6);
   std::string noChannels = PcmFormat();
@@ -188,7 +172,7 @@ TEST_F(SoundPlayback, FilesThatAreNoUsableWaveAreRefusedWithTheirReason) {
       {"unknown-format.wav", WaveFile(Chunk("fmt ", unknown) + Chunk("data", Samples(64))), "DirectSound"},
   };
   for (const Case& c : cases) {
-    std::string path = WriteTempFile(c.name, c.bytes);
+    std::string path = WriteRunTempFile(std::string("sound-") + c.name, c.bytes);
     EXPECT_EQ(LoadSound(6, path.c_str()), 0) << c.name;
     EXPECT_TRUE(ReasonHas(c.reason)) << c.name << ": " << RuntimeErrorText();
     EXPECT_TRUE(ReasonHas(c.name)) << c.name << ": " << RuntimeErrorText();

@@ -5,9 +5,9 @@
 #include "runtime/core/registry_internal.h"
 #include "runtime/core/runtime.h"
 #include "runtime/sound/sound_internal.h"
+#include "support/guarded_memory.h"
 #include "support/screen_fixture.h"
-#include "support/test_child.h"
-#include "wave_image.h"
+#include "support/wave_image.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ TEST_F(Sound, CanonicalImageGivesABufferHoldingItsSamples) {
   std::string image = Canonical(400);
   ASSERT_EQ(image.size(), 444u);
   for (int32_t length : {0, 444}) {
-    GuardedImage guarded(image);
+    GuardedMemory guarded(image);
     intptr_t number = CreateSoundFromMemory(AnyID, guarded.data(), length);
     ASSERT_NE(number, 0) << length;
     IDirectSoundBuffer* buffer = BufferOf(number);
@@ -80,7 +80,7 @@ TEST_F(Sound, CanonicalImageGivesABufferHoldingItsSamples) {
 TEST_F(Sound, ChunksBeforeTheSamplesAreSteppedOver) {
   std::string list = Chunk("LIST", "INFOISFT" + Le32(5) + "hurz!");
   std::string image = WaveFile(Chunk("fmt ", PcmFormat()) + list + Chunk("data", Samples(64)));
-  GuardedImage guarded(image);
+  GuardedMemory guarded(image);
   ASSERT_NE(CreateSoundFromMemory(4, guarded.data(), 0), 0);
   EXPECT_EQ(BufferBytes(BufferOf(4)), Samples(64));
   DeleteSound(4);
@@ -107,7 +107,7 @@ TEST_F(Sound, DamagedImagesFailAndLeaveTheNumbersSoundAlone) {
       {"not RIFF", notRiff, 0},
   };
   for (const Case& c : cases) {
-    GuardedImage guarded(c.image);
+    GuardedMemory guarded(c.image);
     EXPECT_EQ(CreateSoundFromMemory(2, guarded.data(), c.length), 0) << c.what;
     EXPECT_EQ(BufferOf(2), kept) << c.what;
     EXPECT_EQ(CreateSoundFromMemory(AnyID, guarded.data(), c.length), 0) << c.what;
@@ -164,21 +164,3 @@ TEST_F(Sound, EndSoundReleasesEverythingAndInitSoundStartsAgain) {
 }
 
 }  // namespace
-
-// Runs only in the child that RunTestChild starts without audio.
-TEST(SoundWithoutDevice, InitSoundFailsAndCreatesNothing) {
-  if (!IsTestChild()) GTEST_SKIP() << "runs in a child process without an audio device";
-  ASSERT_TRUE(EnsureScreenStarted());
-  EXPECT_EQ(InitSound(), 0);
-  EXPECT_EQ(std::string(RuntimeErrorText()).rfind("sound: ", 0), 0u) << RuntimeErrorText();
-  EXPECT_EQ(gSound.directSound, nullptr);
-  std::string image = Canonical(16);
-  EXPECT_EQ(CreateSoundFromMemory(AnyID, image.data(), 0), 0);
-  EndSound();
-  EXPECT_EQ(gSound.module, nullptr);
-}
-
-TEST(SoundWithoutDevice, ChildProcessSeesInitSoundFail) {
-  if (IsTestChild()) GTEST_SKIP();
-  EXPECT_EQ(RunTestChild("SoundWithoutDevice.InitSoundFailsAndCreatesNothing", true), 0);
-}

@@ -67,9 +67,10 @@ inline bool BringToFront(HWND window, POINT client = {-1, -1}, DWORD timeoutMs =
 
 // Holds an input down (the xdotool command `down`; `up` lets it go) with the window in front and the
 // pointer at the client point until done() holds: a press not seen within holdMs is let go and
-// made again, the window brought to the front first, until timeoutMs has passed. A window that
-// went away (the press ended its program) is given the rest of the time to show done(). True once
-// done() held; the input is then still down, for the caller to let go.
+// made again, the window brought to the front first, until timeoutMs has passed. True once done()
+// held. When it held during a press, the input is still down, for the caller to let go; otherwise
+// every press was let go already, and done() is asked once more, a window that went away (the
+// press ended its program) being given the rest of the time to show it.
 inline bool HoldUntil(HWND window, const std::string& down, const std::string& up, const std::function<bool()>& done,
                       POINT client, DWORD holdMs, DWORD timeoutMs) {
   DWORD start = GetTickCount();

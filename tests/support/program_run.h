@@ -3,10 +3,9 @@
 #pragma once
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "support/file_bytes.h"
 #include "support/unix_command.h"
 
 struct ProgramRun {
@@ -36,10 +35,7 @@ inline ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs = 2
     CloseHandle(pi.hProcess);
   }
   CloseHandle(logFile);
-  std::ifstream in(log, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  run.output = text.str();
+  run.output = ReadFileBytes(log);  // read and closed before the delete, which an open file refuses
   DeleteFileA(log.c_str());
   return run;
 }

@@ -1,6 +1,7 @@
 // Runs a Linux command (xdotool, import, python3, ...) from a test running under Wine.
 // Wine starts Unix programs through CreateProcess but cannot wait for them or read their exit
 // code, so the command runs in /bin/sh, which writes its exit code to a marker file we poll.
+// Also the test program's files and folders under /tmp, and the Unix form of a Windows path.
 #pragma once
 #include <windows.h>
 
@@ -21,6 +22,28 @@ inline std::string RunTempPath(const std::string& name) {
     return path + "-" + std::to_string(GetCurrentProcessId()) + "-";
   }();
   return prefix + name;
+}
+
+// The Unix form of a Windows path on Wine's Z: drive (the Unix root): Z:\a\b is /a/b.
+inline std::string UnixPath(const std::string& windowsPath) {
+  std::string path = windowsPath;
+  if (path.rfind("Z:", 0) == 0 || path.rfind("z:", 0) == 0) path.erase(0, 2);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+// Writes bytes to the file RunTempPath(name); its Windows path, or "" when it could not be written.
+inline std::string WriteRunTempFile(const std::string& name, const std::string& bytes) {
+  std::string path = "Z:" + RunTempPath(name);
+  FILE* out = fopen(path.c_str(), "wb");
+  if (!out) return "";
+  bool written = fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  if (fclose(out) != 0 || !written) {
+    DeleteFileA(path.c_str());
+    return "";
+  }
+  return path;
 }
 
 // Returns the command's exit code, or -1 when it did not finish within the timeout.
@@ -65,3 +88,30 @@ inline int RunUnixCommand(const std::string& command, DWORD timeoutMs = 10000) {
   }
   return -1;
 }
+
+// An empty folder RunTempPath(name), made afresh and removed with all it holds at the end.
+class RunTempFolder {
+ public:
+  explicit RunTempFolder(const std::string& name) : unix_(RunTempPath(name)) {
+    made_ = RunUnixCommand("rm -rf '" + unix_ + "' && mkdir '" + unix_ + "'") == 0;
+  }
+  ~RunTempFolder() { RunUnixCommand("rm -rf '" + unix_ + "'"); }
+  RunTempFolder(const RunTempFolder&) = delete;
+  RunTempFolder& operator=(const RunTempFolder&) = delete;
+
+  bool made() const { return made_; }
+  const std::string& unixPath() const { return unix_; }
+  // Z:\tmp\..., as a Windows program is given it.
+  std::string windowsPath() const {
+    std::string path = "Z:" + unix_;
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    return path;
+  }
+  // The Windows path of a file in it.
+  std::string Path(const std::string& name) const { return windowsPath() + "\\" + name; }
+
+ private:
+  std::string unix_;
+  bool made_ = false;
+};
